@@ -1,0 +1,94 @@
+#pragma once
+
+// The controller's side of a pseudo-terminal: the program under test opens
+// the slave by its path, as it would a USB adapter; the test reads and writes
+// the master.
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QString>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <optional>
+#include <stdexcept>
+
+class PtyPeer {
+ public:
+  PtyPeer() {
+    char name[256] = {};
+    int slave = -1;
+    if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0)
+      throw std::runtime_error("openpty failed");
+    m_slavePath = QString::fromLocal8Bit(name);
+    // Raw, so the line discipline passes every byte value through unchanged.
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    ::close(slave);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+  }
+  ~PtyPeer() { hangUp(); }
+  PtyPeer(const PtyPeer&) = delete;
+  PtyPeer& operator=(const PtyPeer&) = delete;
+
+  [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
+
+  // The controller answers.
+  void send(const QByteArray& bytes) const {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+      const auto n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+      if (n > 0) {
+        done += n;
+      } else {
+        pollfd fd{m_master, POLLOUT, 0};
+        ::poll(&fd, 1, 100);
+      }
+    }
+  }
+
+  // Everything the program wrote, waiting up to `wait` for `expected` bytes,
+  // while the event loop keeps running.
+  [[nodiscard]] QByteArray receive(qsizetype expected = 1, int waitMs = 2000) const {
+    QByteArray got;
+    const QDeadlineTimer deadline(waitMs);
+    while (true) {
+      char buffer[4096];
+      const auto n = ::read(m_master, buffer, sizeof buffer);
+      if (n > 0) {
+        got.append(buffer, n);
+        continue;
+      }
+      if (got.size() >= expected || deadline.hasExpired())
+        return got;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      pollfd fd{m_master, POLLIN, 0};
+      ::poll(&fd, 1, 5);
+    }
+  }
+
+  // The line settings the program put on its end.
+  [[nodiscard]] termios lineSettings() const {
+    termios settings{};
+    ::tcgetattr(m_master, &settings);
+    return settings;
+  }
+
+  // The controller's end goes away, as when an adapter is pulled.
+  void hangUp() {
+    if (m_master >= 0)
+      ::close(m_master);
+    m_master = -1;
+  }
+
+ private:
+  int m_master = -1;
+  QString m_slavePath;
+};
