@@ -1,0 +1,503 @@
+// The programming window on Qt's offscreen platform: its controls against
+// the layout tables, the focus order, and operations driven through clicks
+// against a pseudo-terminal playing the controller.
+
+#include "protocol/programming_message.h"
+#include "pty_peer.h"
+#include "serial/serial_link.h"
+#include "serial/serial_port_service.h"
+#include "ui/layout_tables.h"
+#include "ui/monitor_view.h"
+#include "ui/page_layout.h"
+#include "ui/programador.h"
+#include "ui/widgets.h"
+
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace zelqon;
+using namespace std::chrono_literals;
+
+namespace {
+
+PortCatalog catalogOf(const QMap<int, QString>& paths) {
+  QMap<int, PortDevice> devices;
+  for (auto it = paths.cbegin(); it != paths.cend(); ++it)
+    devices.insert(it.key(), PortDevice{QStringLiteral("pty%1").arg(it.key()), *it, QStringLiteral("Adaptador %1").arg(it.key())});
+  return PortCatalog(devices);
+}
+
+// A window shown and focused, with the poll timer stopped so that each test
+// decides when a poll happens.
+struct ShownWindow {
+  explicit ShownWindow(const PortCatalog& catalog) : window(catalog) {
+    window.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+      qWarning("window did not become active");
+  }
+  template <typename T = QWidget>
+  T* get(const QString& name) const {
+    T* widget = window.findChild<T*>(name);
+    if (!widget)
+      qFatal("no control named %s", qPrintable(name));
+    return widget;
+  }
+  [[nodiscard]] QString monitor() const { return get<MonitorView>(QStringLiteral("Tela_Recebto"))->text(); }
+  void click(const QString& name) const { QTest::mouseClick(get(name), Qt::LeftButton); }
+  Programador window;
+};
+
+QString focusName() {
+  QWidget* focus = QApplication::focusWidget();
+  // The tab control's focus sits on its tab strip.
+  while (focus && focus->objectName().isEmpty())
+    focus = focus->parentWidget();
+  return focus ? focus->objectName() : QStringLiteral("<none>");
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void windowControlsMatchTheLayout();
+  void pageControlsMatchTheLayoutOnEveryPage();
+  void captionsFitTheirControls();
+  void resizingMovesNothing();
+  void startupFillsListsAndSetsDefaults();
+  void portListReflectsDiscovery_data();
+  void portListReflectsDiscovery();
+  void tabOrderVisitsTheShownPageOnly();
+  void leavingThePortListChangesThePort();
+  void togglesFlipCaptionAndFlag();
+  void sendClickWritesExactBytesAndEchoes();
+  void factoryButtonWritesFixedSetWithPauses();
+  void failuresAreShownOnceTheHandlerEnds();
+  void permissionFailureNamesBothCauses();
+  void disabledButtonsStayInert();
+  void monitorShowsPlainTextAndFollowsTheBottom();
+  void operatorEditsKeepTheOtherBytes();
+  void closingFromTheFrameClosesThePort();
+  void closeDuringASequenceWaitsForItsEnd();
+  void exitButtonClosesAndEnds();
+};
+
+void WindowTest::windowControlsMatchTheLayout() {
+  ShownWindow w{PortCatalog()};
+  QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
+  QCOMPARE(w.window.size(), QSize(697, 359));
+  for (const layout::WindowControl& spec : layout::kWindowControls) {
+    const QString name = QString::fromLatin1(spec.name);
+    QWidget* widget = w.get(name);
+    QCOMPARE(widget->parentWidget(), &w.window);
+    QCOMPARE(widget->geometry(), spec.rect.toPixels());
+    QCOMPARE(widget->isEnabled(), spec.enabled);
+    const QString caption = QString::fromUtf8(spec.caption);
+    if (auto* label = qobject_cast<QLabel*>(widget); label && spec.kind != layout::Kind::PictureBox)
+      QCOMPARE(label->text(), caption);
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+      QCOMPARE(button->text(), caption);
+    QCOMPARE(widget->font().families().constFirst(), designFont(spec.face).families().constFirst());
+  }
+  // A few values straight from the design, in pixels.
+  QCOMPARE(w.get("cboComm")->geometry(), QRect(624, 8, 49, 21));
+  QCOMPARE(w.get("Tela_Recebto")->geometry(), QRect(24, 400, 649, 273));
+  QCOMPARE(w.get("Label1")->font().pixelSize(), 24);
+  QVERIFY(w.get("Label1")->font().bold() && w.get("Label1")->font().italic());
+  QCOMPARE(w.get<QLabel>("Picture1")->pixmap().size(), QSize(64, 64));
+  auto* tabs = w.get<TabControl>("SSTab1");
+  QCOMPARE(tabs->tabBar()->count(), 4);
+  QCOMPARE(tabs->tabBar()->tabText(2), QStringLiteral("RÁDIO 3"));
+  QCOMPARE(tabs->tabBar()->height(), 35);
+  QCOMPARE(tabs->currentIndex(), 0);
+  QVERIFY(!w.get<QComboBox>("R1_Cor_Delay_DT")->isEditable());
+  QVERIFY(w.get<QComboBox>("cboComm")->isEditable());
+}
+
+void WindowTest::pageControlsMatchTheLayoutOnEveryPage() {
+  ShownWindow w{PortCatalog()};
+  auto* tabs = w.get<TabControl>("SSTab1");
+  for (int radio = 1; radio <= 4; ++radio) {
+    tabs->setCurrentIndex(radio - 1);
+    for (const layout::PageControl& spec : layout::kPageControls) {
+      QWidget* widget = w.get(layout::pageControlName(radio, spec.role));
+      QCOMPARE(widget->parentWidget(), tabs->page(radio - 1));
+      // Relative to the tab control's outer corner, tab strip included.
+      QCOMPARE(widget->mapTo(tabs, QPoint(0, 0)), spec.rect.toPixels().topLeft());
+      QCOMPARE(widget->size(), spec.rect.toPixels().size());
+      QVERIFY(widget->isVisible());
+    }
+    for (int other = 1; other <= 4; ++other)
+      QCOMPARE(w.get(QStringLiteral("R%1_Cor").arg(other))->isVisible(), other == radio);
+  }
+  // The route caption boxes name the radio each row keys.
+  QCOMPARE(w.get<QLineEdit>("Text8")->text(), QStringLiteral("PTT1"));
+  QCOMPARE(w.get<QLineEdit>("Text6")->text(), QStringLiteral("PTT3"));
+  QCOMPARE(w.get<QLineEdit>("Text5")->text(), QStringLiteral("PTT4"));
+  QCOMPARE(w.get<QLineEdit>("Text13")->text(), QStringLiteral("PTT3"));
+  QCOMPARE(w.get<QLineEdit>("Text15")->text(), QStringLiteral("COR 4"));
+  QCOMPARE(w.get<QPushButton>("EnviaR3")->text(), QStringLiteral("Enviar programação do RÁDIO 3"));
+  QCOMPARE(w.get("R3_Cor")->geometry(), QRect(96, 104, 49, 49));
+  // Lines: the signal line of page 2 and the right edge of page 4's route box.
+  QCOMPARE(w.get("Line10")->geometry(), QRect(80, 128, 489, 1));
+  QCOMPARE(w.get("Line16")->geometry(), QRect(472, 72, 1, 113));
+  QCOMPARE(w.get("R2_Cor_PTT3")->accessibleName(), QStringLiteral("RÁDIO 2 aciona o PTT3"));
+  QCOMPARE(w.get("R2_Cor_PTT2")->accessibleName(), QStringLiteral("RÁDIO 2 aciona o PTT1"));
+}
+
+void WindowTest::captionsFitTheirControls() {
+  ShownWindow w{PortCatalog()};
+  QStringList overflowing;
+  const auto check = [&](QWidget* widget, const QString& text, bool wraps) {
+    const QFontMetrics metrics(widget->font());
+    const int room = widget->width() - (wraps ? 6 : 0);
+    int widest = 0;
+    for (const QString& word : wraps ? text.split(QLatin1Char(' ')) : QStringList{text})
+      widest = std::max(widest, metrics.horizontalAdvance(word));
+    // Ink that reaches below the control is clipped: labels draw from the top.
+    // The title's 24 px face fills its 25 px box; the tail of its Q may touch
+    // the last row.
+    const int inkBottom = metrics.ascent() + metrics.tightBoundingRect(text).bottom();
+    if (widest > room || inkBottom > widget->height() + 1)
+      overflowing.append(QStringLiteral("%1 (%2 > %3)").arg(widget->objectName()).arg(widest).arg(room));
+  };
+  for (QLabel* label : w.window.findChildren<QLabel*>())
+    if (!label->text().isEmpty())
+      check(label, label->text(), false);
+  for (QPushButton* button : w.window.findChildren<QPushButton*>()) {
+    check(button, button->text(), true);
+    if (button->objectName().endsWith(QLatin1String("_Cor")))
+      check(button, kCorActiveLow, true);
+    if (button->objectName().contains(QLatin1String("_PTT")))
+      check(button, kRouteOn, true);
+  }
+  for (QLineEdit* box : w.window.findChildren<QLineEdit*>())
+    if (box->objectName().startsWith(QLatin1String("Text")))
+      check(box, box->text(), false);
+  QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(", ") + " with " +
+                                             QFontInfo(designFont(layout::Face::Default)).family()));
+}
+
+void WindowTest::resizingMovesNothing() {
+  ShownWindow w{PortCatalog()};
+  QWidget* monitor = w.get("Tela_Recebto");
+  const QRect before = monitor->geometry();
+  QVERIFY(before.top() >= w.window.height());  // out of view at the designed size
+  w.window.resize(697, layout::pixels(10200 + 375));
+  QTest::qWait(10);
+  QCOMPARE(monitor->geometry(), before);
+  QCOMPARE(w.get("Command1")->geometry().bottom() + 1, w.window.height());
+  QVERIFY(monitor->isVisible());
+}
+
+void WindowTest::startupFillsListsAndSetsDefaults() {
+  ShownWindow w{catalogOf({{1, "/dev/null-1"}})};
+  for (int radio = 1; radio <= 4; ++radio) {
+    for (const char* suffix : {"_Cor_Delay_DT", "_Cor_Delay_HT"}) {
+      auto* list = w.get<QComboBox>(QStringLiteral("R%1%2").arg(radio).arg(suffix));
+      QCOMPARE(list->count(), 101);
+      QCOMPARE(list->itemText(0), QStringLiteral("00000"));
+      QCOMPARE(list->itemText(100), QStringLiteral("10000"));
+      QCOMPARE(list->currentIndex(), 1);
+    }
+    QCOMPARE(w.window.readRadio(radio), RadioProgram{});
+    QCOMPARE(w.get<QPushButton>(QStringLiteral("R%1_Cor").arg(radio))->text(), kCorActiveHigh);
+  }
+  QVERIFY(!w.window.link().isOpen());
+  QCOMPARE(w.window.link().portNumber(), qint16(1));
+  QCOMPARE(focusName(), QStringLiteral("SSTab1"));
+  Programador fresh{PortCatalog()};
+  auto* timer = fresh.findChild<QTimer*>(QStringLiteral("Timer1"));
+  QVERIFY(timer->isActive());
+  QCOMPARE(timer->interval(), 1000);
+}
+
+void WindowTest::portListReflectsDiscovery_data() {
+  QTest::addColumn<QList<int>>("present");
+  QTest::addColumn<QStringList>("entries");
+  QTest::newRow("COM1 and COM3") << QList<int>{1, 3} << QStringList{"1", "3"};
+  QTest::newRow("only COM12") << QList<int>{12} << QStringList{"12"};
+  QList<int> twenty;
+  QStringList sixteen;
+  for (int n = 1; n <= 20; ++n) {
+    twenty.append(n);
+    if (n <= 16)
+      sixteen.append(QString::number(n));
+  }
+  QTest::newRow("twenty") << twenty << sixteen;
+  QTest::newRow("none") << QList<int>{} << QStringList{};
+}
+
+void WindowTest::portListReflectsDiscovery() {
+  QFETCH(QList<int>, present);
+  QFETCH(QStringList, entries);
+  QMap<int, QString> paths;
+  for (int n : present)
+    paths.insert(n, QStringLiteral("/dev/ttyUSB%1").arg(n - 1));
+  ShownWindow w{catalogOf(paths)};
+  auto* list = w.get<QComboBox>("cboComm");
+  QStringList shown;
+  for (int i = 0; i < list->count(); ++i)
+    shown.append(list->itemText(i));
+  QCOMPARE(shown, entries);
+  QCOMPARE(list->currentText(), entries.value(0));
+  if (!entries.isEmpty()) {
+    QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM%1: /dev/ttyUSB%2 (Adaptador %1)").arg(entries[0]).arg(entries[0].toInt() - 1));
+  }
+  // Selecting the first entry does not choose the link's port.
+  QCOMPARE(w.window.link().portNumber(), qint16(1));
+}
+
+void WindowTest::tabOrderVisitsTheShownPageOnly() {
+  ShownWindow w{PortCatalog()};
+  const auto walk = [&](int steps) {
+    QStringList visited{focusName()};
+    for (int i = 0; i < steps; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited.append(focusName());
+    }
+    return visited;
+  };
+  QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "R1_Cor_Delay_DT", "Botao_Sair", "Text2", "Picture1",
+                                   "R1_Cor_PTT2", "R1_Cor_Delay_HT", "R1_Cor", "Text1", "Text3", "Text4",
+                                   "R1_Cor_PTT3", "R1_Cor_PTT4", "Tela_Recebto", "EnviaR1", "ProgDefa4canais",
+                                   "SSTab1"}));
+  w.get<TabControl>("SSTab1")->setCurrentIndex(2);
+  w.get("SSTab1")->setFocus();
+  QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "Botao_Sair", "Picture1", "Tela_Recebto", "Text9",
+                                   "Text10", "Text11", "R3_Cor_Delay_HT", "Text12", "R3_Cor_Delay_DT",
+                                   "R3_Cor_PTT4", "R3_Cor_PTT3", "R3_Cor", "R3_Cor_PTT2", "EnviaR3",
+                                   "ProgDefa4canais", "SSTab1"}));
+}
+
+void WindowTest::leavingThePortListChangesThePort() {
+  PtyPeer port1;
+  PtyPeer port3;
+  ShownWindow w{catalogOf({{1, port1.slavePath()}, {3, port3.slavePath()}})};
+  auto* list = w.get<QComboBox>("cboComm");
+  w.window.Timer1_Timer();
+  QVERIFY(w.window.link().isOpen());  // port 1 although nothing was chosen yet
+
+  list->setFocus();
+  list->lineEdit()->selectAll();
+  QTest::keyClicks(list, QStringLiteral(" 3 "));
+  QTest::keyClick(list, Qt::Key_Tab);
+  QCOMPARE(focusName(), QStringLiteral("R1_Cor_Delay_DT"));
+  QVERIFY(!w.window.link().isOpen());
+  QCOMPARE(w.window.link().portNumber(), qint16(3));
+  QCOMPARE(list->count(), 2);  // typed text adds no entry
+
+  w.window.Timer1_Timer();
+  QVERIFY(w.window.link().isOpen());
+  port3.send("from three");
+  w.window.Timer1_Timer();
+  QCOMPARE(w.monitor(), QStringLiteral("from three"));
+
+  // Out of range: the number stays and the next tick reopens port 3.
+  list->setFocus();
+  list->lineEdit()->selectAll();
+  QTest::keyClicks(list, QStringLiteral("40000"));
+  w.get("R1_Cor")->setFocus(Qt::TabFocusReason);
+  QCOMPARE(w.window.link().portNumber(), qint16(3));
+  QVERIFY(!w.window.link().isOpen());
+  w.window.Timer1_Timer();
+  QVERIFY(w.window.link().isOpen());
+}
+
+void WindowTest::togglesFlipCaptionAndFlag() {
+  ShownWindow w{PortCatalog()};
+  w.get<TabControl>("SSTab1")->setCurrentIndex(1);
+  auto* cor = w.get<QPushButton>("R2_Cor");
+  w.click("R2_Cor");
+  QCOMPARE(cor->text(), kCorActiveLow);
+  QCOMPARE(w.window.radioFlags(2).Cor, kFlagOff);
+  w.click("R2_Cor");
+  QCOMPARE(cor->text(), kCorActiveHigh);
+  QCOMPARE(w.window.radioFlags(2).Cor, kFlagOn);
+
+  w.get<TabControl>("SSTab1")->setCurrentIndex(2);
+  w.click("R3_Cor_PTT3");
+  QCOMPARE(w.get<QPushButton>("R3_Cor_PTT3")->text(), kRouteOn);
+  QCOMPARE(buildProgrammingMessage(3, w.window.readRadio(3)),
+           QStringLiteral("Radio=3;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=0;PTT4=0;DelayHT=00100;"));
+  // A caption set elsewhere is read as it stands.
+  cor->setText(QStringLiteral("outro"));
+  w.window.toggleCorLevel(2);
+  QCOMPARE(cor->text(), kCorActiveLow);
+  QCOMPARE(w.window.radioFlags(2).Cor, kFlagOff);
+}
+
+void WindowTest::sendClickWritesExactBytesAndEchoes() {
+  PtyPeer controller;
+  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  w.get<TabControl>("SSTab1")->setCurrentIndex(1);
+  w.click("R2_Cor_PTT2");
+  w.get<QComboBox>("R2_Cor_Delay_HT")->setCurrentIndex(100);
+  w.click("EnviaR2");
+  const QString expected = QStringLiteral("Radio=2;COR=1;DelayDT=00100;PTT1=1;PTT2=0;PTT3=0;PTT4=0;DelayHT=10000;");
+  QCOMPARE(controller.receive(70), expected.toLatin1());
+  QCOMPARE(w.monitor(), expected + "\r\n");
+
+  controller.send("OK\r\n");
+  w.window.Timer1_Timer();
+  w.get<TabControl>("SSTab1")->setCurrentIndex(0);
+  w.click("EnviaR1");
+  QCOMPARE(controller.receive(70), factoryMessage(1).toLatin1());
+  QCOMPARE(w.monitor(), expected + "\r\nOK\r\n\r\n" + factoryMessage(1) + "\r\n");
+  QVERIFY(!w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")));
+}
+
+void WindowTest::factoryButtonWritesFixedSetWithPauses() {
+  PtyPeer controller;
+  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  w.click("R1_Cor");  // the factory set ignores the window's values
+  QByteArray seenAtPauses;
+  int pauses = 0;
+  w.window.setCommandPause([&](std::chrono::milliseconds duration) {
+    QCOMPARE(duration, 3000ms);
+    ++pauses;
+    seenAtPauses += controller.receive(70 * pauses, 1000).right(70).left(7) + ' ';
+  });
+  w.click("ProgDefa4canais");
+  QCOMPARE(pauses, 3);
+  QCOMPARE(seenAtPauses, QByteArray("Radio=1 Radio=2 Radio=3 "));
+  QCOMPARE(controller.receive(70), factoryMessage(4).toLatin1());
+  QCOMPARE(w.monitor(), QString());
+  QCOMPARE(w.get<QPushButton>("R1_Cor")->text(), kCorActiveLow);
+}
+
+void WindowTest::failuresAreShownOnceTheHandlerEnds() {
+  ShownWindow w{PortCatalog()};  // no port 1 on this machine
+  w.click("EnviaR1");
+  QCOMPARE(w.monitor(), QString());  // the open failed before the echo
+  QMessageBox* notice = w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha"));
+  QVERIFY(!notice || !notice->isVisible());  // not from inside the handler
+  QTRY_VERIFY(w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")));
+  notice = w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha"));
+  QTRY_VERIFY(notice->isVisible());
+  QVERIFY(!notice->isModal());
+  QVERIFY(notice->text().contains(QStringLiteral("RÁDIO 1")));
+  QVERIFY(notice->text().contains(QStringLiteral("COM1")));
+  QVERIFY(notice->text().contains(QStringLiteral("Não há porta serial")));
+  notice->hide();
+
+  // The poll's failures stay silent.
+  w.window.Timer1_Timer();
+  QTest::qWait(20);
+  QVERIFY(!notice->isVisible());
+}
+
+void WindowTest::permissionFailureNamesBothCauses() {
+  PtyPeer controller;
+  const PortCatalog catalog = catalogOf({{1, controller.slavePath()}});
+  SerialPortService otherProgram(catalog);
+  otherProgram.open();
+  ShownWindow w{catalog};
+  w.click("ProgDefa4canais");
+  QTRY_VERIFY(w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")));
+  const QString text = w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha"))->text();
+  QVERIFY2(text.contains(QStringLiteral("dialout")), qPrintable(text));
+  QVERIFY2(text.contains(QStringLiteral("outro programa")), qPrintable(text));
+  QVERIFY(text.contains(controller.slavePath()));
+}
+
+void WindowTest::disabledButtonsStayInert() {
+  ShownWindow w{PortCatalog()};
+  w.window.resize(697, 705);
+  w.get<MonitorView>("Tela_Recebto")->append(QStringLiteral("keep"));
+  for (const char* name : {"EnviaProgPadrao", "Command1", "Command2"}) {
+    QSignalSpy clicked(w.get<QPushButton>(name), &QPushButton::clicked);
+    w.click(name);
+    QCOMPARE(clicked.count(), 0);
+  }
+  QCOMPARE(w.monitor(), QStringLiteral("keep"));
+  // Still wired: enabled, the clear button clears.
+  w.get("Command2")->setEnabled(true);
+  w.click("Command2");
+  QCOMPARE(w.monitor(), QString());
+}
+
+void WindowTest::monitorShowsPlainTextAndFollowsTheBottom() {
+  ShownWindow w{PortCatalog()};
+  w.window.resize(697, 705);
+  auto* monitor = w.get<MonitorView>("Tela_Recebto");
+  monitor->append(QStringLiteral("<b>bold?</b>\r"));
+  monitor->append(QStringLiteral("\nnext\x01"));
+  QCOMPARE(monitor->text(), QStringLiteral("<b>bold?</b>\r\nnext\x01"));
+  QCOMPARE(monitor->toPlainText(), QStringLiteral("<b>bold?</b>\nnext\u2401"));
+
+  for (int i = 0; i < 200; ++i)
+    monitor->append(QStringLiteral("line %1\r\n").arg(i));
+  QScrollBar* bar = monitor->verticalScrollBar();
+  QCOMPARE(bar->value(), bar->maximum());  // followed the new text
+  bar->setValue(10);
+  monitor->append(QStringLiteral("more\r\n"));
+  QCOMPARE(bar->value(), 10);  // the operator's place is kept
+}
+
+void WindowTest::operatorEditsKeepTheOtherBytes() {
+  ShownWindow w{PortCatalog()};
+  w.window.resize(697, 705);
+  auto* monitor = w.get<MonitorView>("Tela_Recebto");
+  monitor->append(QStringLiteral("ab\r\ncd\x02"));
+  monitor->setFocus();
+  QTextCursor cursor = monitor->textCursor();
+  cursor.setPosition(4);  // after "ab", the break, "c"
+  monitor->setTextCursor(cursor);
+  QTest::keyClicks(monitor, QStringLiteral("X"));
+  QTest::keyClick(monitor, Qt::Key_Return);
+  QCOMPARE(monitor->text(), QStringLiteral("ab\r\ncX\r\nd\x02"));
+  monitor->append(QStringLiteral("!"));
+  QCOMPARE(monitor->text(), QStringLiteral("ab\r\ncX\r\nd\x02!"));
+}
+
+void WindowTest::closingFromTheFrameClosesThePort() {
+  PtyPeer controller;
+  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  w.window.link().ensurePortOpen();
+  w.window.link().writeText(QStringLiteral("last words"));
+  QVERIFY(w.window.close());
+  QVERIFY(!w.window.link().isOpen());
+  QCOMPARE(controller.receive(10), QByteArray("last words"));
+}
+
+void WindowTest::closeDuringASequenceWaitsForItsEnd() {
+  PtyPeer controller;
+  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  bool stillShownAfterClose = false;
+  w.window.setCommandPause([&](std::chrono::milliseconds) {
+    w.window.close();
+    stillShownAfterClose = w.window.isVisible();
+  });
+  w.click("ProgDefa4canais");
+  QVERIFY(stillShownAfterClose);
+  QCOMPARE(controller.receive(280).size(), 280);  // all four went out
+  QTRY_VERIFY(!w.window.isVisible());
+  QVERIFY(!w.window.link().isOpen());
+}
+
+void WindowTest::exitButtonClosesAndEnds() {
+  PtyPeer controller;
+  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  QSignalSpy ended(&w.window, &Programador::endRequested);
+  w.window.Timer1_Timer();
+  QVERIFY(w.window.link().isOpen());
+  w.click("Botao_Sair");
+  QCOMPARE(ended.count(), 1);
+  QVERIFY(!w.window.link().isOpen());
+}
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"

@@ -1,0 +1,90 @@
+#include "ui/failure_text.h"
+
+namespace zelqon {
+
+namespace {
+
+QString operationText(const OperationFailure& failure) {
+  switch (failure.operation) {
+    case Operation::SendRadio:
+      return QStringLiteral("A programação do RÁDIO %1 não foi enviada.").arg(failure.radio);
+    case Operation::SendAllRadios:
+      return QStringLiteral("O padrão de programação não foi enviado.");
+    case Operation::FactoryProgramming:
+      return QStringLiteral("A programação de fábrica não foi concluída.");
+    case Operation::Atualizar:
+      return QStringLiteral("O comando Atualizar não foi enviado.");
+    case Operation::ChangePort:
+      return QStringLiteral("A porta não foi trocada.");
+  }
+  return {};
+}
+
+QString stepText(const LinkError& error) {
+  const QString& port = error.port();
+  switch (error.step()) {
+    case LinkStep::SelectPort:
+      return QStringLiteral("Falha ao escolher a porta %1.").arg(port);
+    case LinkStep::Open:
+      return QStringLiteral("Falha ao abrir a porta %1.").arg(port);
+    case LinkStep::Write:
+      return QStringLiteral("Falha ao escrever na porta %1.").arg(port);
+    case LinkStep::Read:
+      return QStringLiteral("Falha ao ler a porta %1.").arg(port);
+    case LinkStep::Close:
+      return QStringLiteral("Falha ao fechar a porta %1.").arg(port);
+  }
+  return {};
+}
+
+QString faultText(LinkFault fault) {
+  switch (fault) {
+    case LinkFault::InvalidNumber:
+      return QStringLiteral("O número da porta não é válido: use um dos números da lista.");
+    case LinkFault::NoSuchPort:
+      return QStringLiteral("Não há porta serial com este número neste computador.");
+    case LinkFault::AccessDenied:
+#ifdef Q_OS_LINUX
+      return QStringLiteral(
+          "Acesso negado. Ou o seu usuário não tem permissão para usar portas seriais (inclua-o no grupo "
+          "dialout e entre de novo na sessão), ou outro programa está usando esta porta.");
+#else
+      return QStringLiteral("Acesso negado: outro programa pode estar usando esta porta.");
+#endif
+    case LinkFault::NotOpen:
+      return QStringLiteral("A porta não está aberta.");
+    case LinkFault::DeviceGone:
+      return QStringLiteral("O dispositivo foi desconectado.");
+    case LinkFault::Timeout:
+      return QStringLiteral("O sistema não aceitou os dados a tempo.");
+    case LinkFault::Other:
+      break;
+  }
+  return {};
+}
+
+QString reasonText(const QString& reason) {
+  return reason.isEmpty() ? QString() : QStringLiteral("Motivo informado pelo sistema: %1").arg(reason);
+}
+
+QString joinLines(const QStringList& lines) {
+  QStringList kept;
+  for (const QString& line : lines)
+    if (!line.isEmpty())
+      kept.append(line);
+  return kept.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+QString describeFailure(const OperationFailure& failure) {
+  return joinLines({operationText(failure), stepText(failure.error), faultText(failure.error.fault()),
+                    reasonText(failure.error.reason())});
+}
+
+QString describeConnectionLost(const QString& port, const QString& reason) {
+  return joinLines({QStringLiteral("A porta %1 foi desconectada e fechada.").arg(port),
+                    QStringLiteral("Ela será aberta de novo assim que o dispositivo voltar."), reasonText(reason)});
+}
+
+}  // namespace zelqon

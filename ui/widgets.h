@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ui/layout_tables.h"
+
+#include <QFont>
+#include <QList>
+#include <QPushButton>
+#include <QTabBar>
+#include <QWidget>
+
+namespace zelqon {
+
+// The design's fonts at their pixel size at 96 dpi, so that text keeps its
+// proportion to the pixel geometry on any screen. Each asks for the design's
+// family first and falls back to metric-alike faces.
+[[nodiscard]] QFont designFont(layout::Face face);
+
+// A push button whose caption wraps at word boundaries, as a square COR
+// button needs for "ATIVO BAIXO".
+class CaptionButton final : public QPushButton {
+  Q_OBJECT
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// A straight one-pixel line in the window-text colour, beneath the controls.
+class LineShape final : public QWidget {
+  Q_OBJECT
+ public:
+  LineShape(const layout::TwipLine& line, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// The tab strip with fixed, equal tabs of the design's height.
+class FixedTabBar final : public QTabBar {
+  Q_OBJECT
+ public:
+  FixedTabBar(int tabCount, int stripWidth, int stripHeight, QWidget* parent);
+
+ protected:
+  [[nodiscard]] QSize tabSizeHint(int index) const override;
+  [[nodiscard]] QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+
+ private:
+  int m_tabCount;
+  int m_stripWidth;
+  int m_stripHeight;
+};
+
+// A tab control whose pages share its outer top-left corner as their origin,
+// so a page control stands at the same spot whatever the style draws around
+// the tabs. Only the current page is shown; hidden pages' controls take no
+// focus. Its focus goes to the tab strip.
+class TabControl final : public QWidget {
+  Q_OBJECT
+ public:
+  TabControl(const QStringList& captions, QSize size, int stripHeight, QWidget* parent);
+
+  [[nodiscard]] QWidget* page(int index) const { return m_pages.at(index); }
+  [[nodiscard]] int currentIndex() const { return m_tabs->currentIndex(); }
+  void setCurrentIndex(int index) { m_tabs->setCurrentIndex(index); }
+  [[nodiscard]] QTabBar* tabBar() const { return m_tabs; }
+
+ private:
+  void showPage(int index);
+
+  FixedTabBar* m_tabs;
+  QList<QWidget*> m_pages;
+};
+
+}  // namespace zelqon
