@@ -1,20 +1,17 @@
 #include "protocol/port_text.h"
 
-#include <cfenv>
-#include <cmath>
 #include <algorithm>
 #include <charconv>
-#include <string_view>
+#include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace zelqon {
 
 namespace {
 
-bool isBlank(QChar c) {
-  return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
-}
+bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n'); }
 
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 

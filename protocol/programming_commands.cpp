@@ -4,8 +4,7 @@
 
 namespace zelqon {
 
-ProgrammingCommands::ProgrammingCommands(ControllerLink& link, MonitorText& monitor, RadioReader readRadio,
-                                         Pause pause)
+ProgrammingCommands::ProgrammingCommands(ControllerLink& link, MonitorText& monitor, RadioReader readRadio, Pause pause)
     : m_link(link), m_monitor(monitor), m_readRadio(std::move(readRadio)), m_pause(std::move(pause)) {}
 
 template <typename Steps>

@@ -41,9 +41,7 @@ int routedRadio(int radio, int routeKey) {
   return row < radio ? row : row + 1;
 }
 
-QString formatDelayText(int milliseconds) {
-  return (QStringLiteral("00000") + QString::number(milliseconds)).right(5);
-}
+QString formatDelayText(int milliseconds) { return (QStringLiteral("00000") + QString::number(milliseconds)).right(5); }
 
 QStringList delayChoiceList() {
   QStringList entries;

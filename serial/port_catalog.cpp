@@ -98,7 +98,8 @@ PortCatalog PortCatalog::fromSystem() {
       continue;
     QString description = info.description();
     if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer()))
-      description = description.isEmpty() ? info.manufacturer() : description + QLatin1String(", ") + info.manufacturer();
+      description =
+          description.isEmpty() ? info.manufacturer() : description + QLatin1String(", ") + info.manufacturer();
     devices.append({info.portName(), info.systemLocation(), description});
   }
 #ifdef Q_OS_WIN

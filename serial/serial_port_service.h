@@ -45,8 +45,8 @@ class SerialPortService final : public QObject, public PortService {
   QSerialPort m_port;
   qint16 m_number = 1;
   QString m_openLocation;
-  bool m_hungUp = false;      // seen since the last open, not yet acted on
-  int m_callDepth = 0;        // inside one of our own synchronous calls
+  bool m_hungUp = false;  // seen since the last open, not yet acted on
+  int m_callDepth = 0;    // inside one of our own synchronous calls
 };
 
 }  // namespace zelqon

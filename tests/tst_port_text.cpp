@@ -60,8 +60,8 @@ void PortTextTest::converts_data() {
   QTest::newRow("tiny exponent") << "1e-999999" << 0;
   QTest::newRow("many digits") << QString(400, QLatin1Char('9')) << refused;
   QTest::newRow("hex is not read") << "&H10" << 0;
-  QTest::newRow("full-width digit") << QString::fromUtf8("\xef\xbc\x93") << 0;
-  QTest::newRow("non-breaking space is no blank") << QString::fromUtf8("\xc2\xa0" "3") << 0;
+  QTest::newRow("full-width digit") << QString(QChar(0xff13)) << 0;
+  QTest::newRow("non-breaking space is no blank") << QString(QChar(0x00a0)) + "3" << 0;
   QTest::newRow("carriage return is no blank") << "\r3" << 0;
 }
 

@@ -15,7 +15,7 @@ namespace {
 // A link that records what happens and fails on the step it is told to.
 class ScriptedLink final : public ControllerLink {
  public:
-  QStringList log;  // "open", "write:<text>", "pause"
+  QStringList log;           // "open", "write:<text>", "pause"
   int failOpens = 0;         // the next n opens fail
   int failWriteNumber = -1;  // the n-th write (from 1) fails
   bool open = false;
@@ -175,9 +175,10 @@ void ProtocolTest::echoFormsDifferForRadioOne() {
   QCOMPARE(rig.monitor.text(), factoryMessage(2) + "\r\n");
   rig.commands.sendRadioProgram(1);  // an empty line between the two echoes
   rig.commands.sendRadioProgram(3);  // none here
-  QCOMPARE(rig.monitor.text(), factoryMessage(2) + "\r\n\r\n" + factoryMessage(1) + "\r\n" + factoryMessage(3) + "\r\n");
-  QCOMPARE(rig.link.log, (QStringList{"open", writeOf(factoryMessage(2)), writeOf(factoryMessage(1)),
-                                      writeOf(factoryMessage(3))}));
+  QCOMPARE(rig.monitor.text(),
+           factoryMessage(2) + "\r\n\r\n" + factoryMessage(1) + "\r\n" + factoryMessage(3) + "\r\n");
+  QCOMPARE(rig.link.log,
+           (QStringList{"open", writeOf(factoryMessage(2)), writeOf(factoryMessage(1)), writeOf(factoryMessage(3))}));
 }
 
 void ProtocolTest::sendRadioFailureSteps() {
@@ -221,8 +222,8 @@ void ProtocolTest::sendAllGoesOnPastFailingRadios() {
     rig.commands.sendAllRadioPrograms();
     QCOMPARE(rig.link.log, (QStringList{"open", writeOf(factoryMessage(1)), "pause", "pause",
                                         writeOf(factoryMessage(3)), "pause", writeOf(factoryMessage(4))}));
-    QCOMPARE(rig.monitor.text(), "\r\n" + factoryMessage(1) + "\r\n" + factoryMessage(2) + "\r\n" +
-                                     factoryMessage(3) + "\r\n" + factoryMessage(4) + "\r\n");
+    QCOMPARE(rig.monitor.text(), "\r\n" + factoryMessage(1) + "\r\n" + factoryMessage(2) + "\r\n" + factoryMessage(3) +
+                                     "\r\n" + factoryMessage(4) + "\r\n");
     QCOMPARE(rig.failures.size(), 1);
     QCOMPARE(rig.failures[0].radio, 2);
   }

@@ -83,8 +83,8 @@ void SerialLinkTest::opensWithTheControllersLineSettings() {
 void SerialLinkTest::writesExactBytesAndEchoes() {
   PtyPeer controller;
   LinkUnderTest t(catalogWith(controller.slavePath()));
-  ProgrammingCommands commands(*t.link, t.monitor, [](int) { return RadioProgram{}; },
-                               [](std::chrono::milliseconds) {});
+  ProgrammingCommands commands(
+      *t.link, t.monitor, [](int) { return RadioProgram{}; }, [](std::chrono::milliseconds) {});
   commands.sendRadioProgram(2);
   QCOMPARE(controller.receive(70), factoryMessage(2).toLatin1());
   QCOMPARE(t.monitor.text(), factoryMessage(2) + "\r\n");
@@ -231,7 +231,8 @@ void SerialLinkTest::missingDeviceAndRefusedNumbersFailAtTheRightStep() {
   t.link->changePort(QString());
   t.link->changePort(QStringLiteral("COM3"));
   t.link->changePort(QStringLiteral("40000"));
-  QCOMPARE(t.failures, (QList<LinkFault>{LinkFault::InvalidNumber, LinkFault::InvalidNumber, LinkFault::InvalidNumber}));
+  QCOMPARE(t.failures,
+           (QList<LinkFault>{LinkFault::InvalidNumber, LinkFault::InvalidNumber, LinkFault::InvalidNumber}));
   QCOMPARE(t.link->portNumber(), qint16(1));
 
   t.link->changePort(QStringLiteral(" 3 "));

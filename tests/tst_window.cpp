@@ -31,7 +31,8 @@ namespace {
 PortCatalog catalogOf(const QMap<int, QString>& paths) {
   QMap<int, PortDevice> devices;
   for (auto it = paths.cbegin(); it != paths.cend(); ++it)
-    devices.insert(it.key(), PortDevice{QStringLiteral("pty%1").arg(it.key()), *it, QStringLiteral("Adaptador %1").arg(it.key())});
+    devices.insert(
+        it.key(), PortDevice{QStringLiteral("pty%1").arg(it.key()), *it, QStringLiteral("Adaptador %1").arg(it.key())});
   return PortCatalog(devices);
 }
 
@@ -185,8 +186,8 @@ void WindowTest::captionsFitTheirControls() {
   for (QLineEdit* box : w.window.findChildren<QLineEdit*>())
     if (box->objectName().startsWith(QLatin1String("Text")))
       check(box, box->text(), false);
-  QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(", ") + " with " +
-                                             QFontInfo(designFont(layout::Face::Default)).family()));
+  QVERIFY2(overflowing.isEmpty(),
+           qPrintable(overflowing.join(", ") + " with " + QFontInfo(designFont(layout::Face::Default)).family()));
 }
 
 void WindowTest::resizingMovesNothing() {
@@ -271,15 +272,13 @@ void WindowTest::tabOrderVisitsTheShownPageOnly() {
     return visited;
   };
   QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "R1_Cor_Delay_DT", "Botao_Sair", "Text2", "Picture1",
-                                   "R1_Cor_PTT2", "R1_Cor_Delay_HT", "R1_Cor", "Text1", "Text3", "Text4",
-                                   "R1_Cor_PTT3", "R1_Cor_PTT4", "Tela_Recebto", "EnviaR1", "ProgDefa4canais",
-                                   "SSTab1"}));
+                                  "R1_Cor_PTT2", "R1_Cor_Delay_HT", "R1_Cor", "Text1", "Text3", "Text4", "R1_Cor_PTT3",
+                                  "R1_Cor_PTT4", "Tela_Recebto", "EnviaR1", "ProgDefa4canais", "SSTab1"}));
   w.get<TabControl>("SSTab1")->setCurrentIndex(2);
   w.get("SSTab1")->setFocus();
-  QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "Botao_Sair", "Picture1", "Tela_Recebto", "Text9",
-                                   "Text10", "Text11", "R3_Cor_Delay_HT", "Text12", "R3_Cor_Delay_DT",
-                                   "R3_Cor_PTT4", "R3_Cor_PTT3", "R3_Cor", "R3_Cor_PTT2", "EnviaR3",
-                                   "ProgDefa4canais", "SSTab1"}));
+  QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "Botao_Sair", "Picture1", "Tela_Recebto", "Text9", "Text10",
+                                  "Text11", "R3_Cor_Delay_HT", "Text12", "R3_Cor_Delay_DT", "R3_Cor_PTT4",
+                                  "R3_Cor_PTT3", "R3_Cor", "R3_Cor_PTT2", "EnviaR3", "ProgDefa4canais", "SSTab1"}));
 }
 
 void WindowTest::leavingThePortListChangesThePort() {

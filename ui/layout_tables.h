@@ -32,21 +32,21 @@ inline constexpr int kIconSize = 64;  // pixels
 enum class Kind {
   PictureBox,
   Label,
-  OpaqueLabel,   // draws its own background: lblLabel
-  PortList,      // editable combo box
-  DelayList,     // pick-only combo box
+  OpaqueLabel,  // draws its own background: lblLabel
+  PortList,     // editable combo box
+  DelayList,    // pick-only combo box
   TabControl,
   Button,
-  CaptionBox,    // single-line text box used as a caption
+  CaptionBox,  // single-line text box used as a caption
   Monitor,
 };
 
 // The fonts of the design; each maps to a family list with local fallbacks.
 enum class Face {
-  Default,     // "MS Sans Serif" 8.25 pt
-  Title,       // "Arial" 18 pt bold italic
-  TahomaLabel, // "Tahoma" 9.75 pt
-  TahomaList,  // "Tahoma" 8.25 pt
+  Default,      // "MS Sans Serif" 8.25 pt
+  Title,        // "Arial" 18 pt bold italic
+  TahomaLabel,  // "Tahoma" 9.75 pt
+  TahomaList,   // "Tahoma" 8.25 pt
 };
 
 struct WindowControl {
@@ -62,24 +62,35 @@ struct WindowControl {
 inline constexpr std::array kWindowControls = {
     WindowControl{"Picture1", Kind::PictureBox, "", {720, 120, 1095, 1095}, Face::Default, true},
     WindowControl{"Label1", Kind::Label, "PROGRAMADOR ZELQON", {1800, 120, 4935, 375}, Face::Title, true},
-    WindowControl{"Label2", Kind::Label, "Controle de programação de controladora para até 4 rádios",
-                  {1800, 600, 4935, 255}, Face::Default, true},
+    WindowControl{"Label2",
+                  Kind::Label,
+                  "Controle de programação de controladora para até 4 rádios",
+                  {1800, 600, 4935, 255},
+                  Face::Default,
+                  true},
     WindowControl{"lblLabel", Kind::OpaqueLabel, "Porta COM:", {8280, 120, 1095, 255}, Face::TahomaLabel, true},
     WindowControl{"cboComm", Kind::PortList, "", {9360, 120, 735, 315}, Face::TahomaList, true},
     WindowControl{"SSTab1", Kind::TabControl, "", {360, 1320, 9735, 3375}, Face::Default, true},
-    WindowControl{"ProgDefa4canais", Kind::Button, "Programação de fábrica", {5160, 4800, 2175, 375},
-                  Face::Default, true},
-    WindowControl{"Botao_Sair", Kind::Button, "ENCERRAR A UTILIZAÇÃO", {7560, 4800, 2535, 375}, Face::Default,
-                  true},
-    WindowControl{"Label11", Kind::Label, "Programador ZELQON, versão 1.0", {360, 4920, 4575, 255},
-                  Face::Default, true},
-    WindowControl{"EnviaProgPadrao", Kind::Button, "Enviar PADRÃO DE PROGRAMAÇÃO (na inicialização do programa)",
-                  {360, 5520, 9735, 375}, Face::Default, false},
-    WindowControl{"Tela_Recebto", Kind::Monitor, "", {360, 6000, 9735, 4095}, Face::Default, true},
-    WindowControl{"Label12", Kind::Label, "Janela provisória para visualização do envio e recebimento de dados:",
-                  {360, 10200, 5055, 255}, Face::Default, true},
-    WindowControl{"Command1", Kind::Button, "Enviar comando: Atualizar", {5640, 10200, 2655, 375}, Face::Default,
+    WindowControl{
+        "ProgDefa4canais", Kind::Button, "Programação de fábrica", {5160, 4800, 2175, 375}, Face::Default, true},
+    WindowControl{"Botao_Sair", Kind::Button, "ENCERRAR A UTILIZAÇÃO", {7560, 4800, 2535, 375}, Face::Default, true},
+    WindowControl{
+        "Label11", Kind::Label, "Programador ZELQON, versão 1.0", {360, 4920, 4575, 255}, Face::Default, true},
+    WindowControl{"EnviaProgPadrao",
+                  Kind::Button,
+                  "Enviar PADRÃO DE PROGRAMAÇÃO (na inicialização do programa)",
+                  {360, 5520, 9735, 375},
+                  Face::Default,
                   false},
+    WindowControl{"Tela_Recebto", Kind::Monitor, "", {360, 6000, 9735, 4095}, Face::Default, true},
+    WindowControl{"Label12",
+                  Kind::Label,
+                  "Janela provisória para visualização do envio e recebimento de dados:",
+                  {360, 10200, 5055, 255},
+                  Face::Default,
+                  true},
+    WindowControl{
+        "Command1", Kind::Button, "Enviar comando: Atualizar", {5640, 10200, 2655, 375}, Face::Default, false},
     WindowControl{"Command2", Kind::Button, "Limpar janela", {8520, 10200, 1575, 375}, Face::Default, false},
 };
 
@@ -140,25 +151,29 @@ struct PageNames {
 inline constexpr std::array kPageNames = {
     PageNames{"Text1", {"Text2", "Text3", "Text4"}, "Label3", "Label4", {"Line1", "Line2", "Line3", "Line4", "Line5"}},
     PageNames{"Text7", {"Text8", "Text6", "Text5"}, "Label6", "Label5", {"Line10", "Line9", "Line8", "Line7", "Line6"}},
-    PageNames{"Text11", {"Text12", "Text10", "Text9"}, "Label8", "Label7",
+    PageNames{"Text11",
+              {"Text12", "Text10", "Text9"},
+              "Label8",
+              "Label7",
               {"Line15", "Line14", "Line13", "Line12", "Line11"}},
-    PageNames{"Text15", {"Text16", "Text14", "Text13"}, "Label10", "Label9",
+    PageNames{"Text15",
+              {"Text16", "Text14", "Text13"},
+              "Label10",
+              "Label9",
               {"Line20", "Line19", "Line18", "Line17", "Line16"}},
 };
 
 // Every control that takes the focus, in the order the Tab key visits them.
 inline constexpr std::array kFocusOrder = {
-    "SSTab1",          "cboComm",         "R1_Cor_Delay_DT", "Botao_Sair",      "Text2",
-    "Picture1",        "R1_Cor_PTT2",     "R1_Cor_Delay_HT", "R1_Cor",          "Text1",
-    "Text3",           "Text4",           "R1_Cor_PTT3",     "R1_Cor_PTT4",     "Tela_Recebto",
-    "Command2",        "Command1",        "Text5",           "Text6",           "Text7",
-    "R2_Cor_Delay_HT", "Text8",           "R2_Cor_Delay_DT", "Text9",           "Text10",
-    "Text11",          "R3_Cor_Delay_HT", "Text12",          "R3_Cor_Delay_DT", "Text13",
-    "Text14",          "Text15",          "R4_Cor_Delay_HT", "Text16",          "R4_Cor_Delay_DT",
-    "R2_Cor_PTT4",     "R2_Cor_PTT3",     "R2_Cor",          "R2_Cor_PTT2",     "R3_Cor_PTT4",
-    "R3_Cor_PTT3",     "R3_Cor",          "R3_Cor_PTT2",     "R4_Cor_PTT4",     "R4_Cor_PTT3",
-    "R4_Cor",          "R4_Cor_PTT2",     "EnviaR1",         "EnviaR2",         "EnviaR3",
-    "EnviaR4",         "EnviaProgPadrao", "ProgDefa4canais",
+    "SSTab1",      "cboComm",         "R1_Cor_Delay_DT", "Botao_Sair",      "Text2",           "Picture1",
+    "R1_Cor_PTT2", "R1_Cor_Delay_HT", "R1_Cor",          "Text1",           "Text3",           "Text4",
+    "R1_Cor_PTT3", "R1_Cor_PTT4",     "Tela_Recebto",    "Command2",        "Command1",        "Text5",
+    "Text6",       "Text7",           "R2_Cor_Delay_HT", "Text8",           "R2_Cor_Delay_DT", "Text9",
+    "Text10",      "Text11",          "R3_Cor_Delay_HT", "Text12",          "R3_Cor_Delay_DT", "Text13",
+    "Text14",      "Text15",          "R4_Cor_Delay_HT", "Text16",          "R4_Cor_Delay_DT", "R2_Cor_PTT4",
+    "R2_Cor_PTT3", "R2_Cor",          "R2_Cor_PTT2",     "R3_Cor_PTT4",     "R3_Cor_PTT3",     "R3_Cor",
+    "R3_Cor_PTT2", "R4_Cor_PTT4",     "R4_Cor_PTT3",     "R4_Cor",          "R4_Cor_PTT2",     "EnviaR1",
+    "EnviaR2",     "EnviaR3",         "EnviaR4",         "EnviaProgPadrao", "ProgDefa4canais",
 };
 
 }  // namespace zelqon::layout

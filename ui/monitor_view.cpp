@@ -71,8 +71,8 @@ void MonitorView::clear() {
 qsizetype MonitorView::modelIndex(qsizetype displayPosition) const {
   qsizetype index = 0;
   for (qsizetype shown = 0; shown < displayPosition && index < m_text.size(); ++shown) {
-    const bool pair = m_text[index] == QLatin1Char('\r') && index + 1 < m_text.size() &&
-                      m_text[index + 1] == QLatin1Char('\n');
+    const bool pair =
+        m_text[index] == QLatin1Char('\r') && index + 1 < m_text.size() && m_text[index + 1] == QLatin1Char('\n');
     index += pair ? 2 : 1;
   }
   return index;

@@ -33,9 +33,7 @@ QString accessibleNameOf(int radio, PageRole role) {
     case PageRole::RouteButton1:
     case PageRole::RouteButton2:
     case PageRole::RouteButton3:
-      return QStringLiteral("RÁDIO %1 aciona o PTT%2")
-          .arg(radio)
-          .arg(routedRadio(radio, layout::routeKeyOf(role)));
+      return QStringLiteral("RÁDIO %1 aciona o PTT%2").arg(radio).arg(routedRadio(radio, layout::routeKeyOf(role)));
     case PageRole::DebounceList:
       return QStringLiteral("Debounce Timer do RÁDIO %1, em milissegundos").arg(radio);
     case PageRole::HangList:
@@ -47,8 +45,7 @@ QString accessibleNameOf(int radio, PageRole role) {
 
 }  // namespace
 
-Programador::Programador(PortCatalog catalog, QWidget* parent)
-    : QWidget(parent), m_catalog(std::move(catalog)) {
+Programador::Programador(PortCatalog catalog, QWidget* parent) : QWidget(parent), m_catalog(std::move(catalog)) {
   setObjectName(QStringLiteral("Programador"));
   setWindowTitle(QStringLiteral("ZELQON"));
   setWindowIcon(QIcon(QPixmap::fromImage(drawAppIcon(layout::kIconSize))));
@@ -125,9 +122,9 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
       break;
     }
     case Kind::TabControl:
-      widget = new TabControl({QStringLiteral("RÁDIO 1"), QStringLiteral("RÁDIO 2"), QStringLiteral("RÁDIO 3"),
-                               QStringLiteral("RÁDIO 4")},
-                              geometry.size(), layout::pixels(layout::kTabStripHeight), parent);
+      widget = new TabControl(
+          {QStringLiteral("RÁDIO 1"), QStringLiteral("RÁDIO 2"), QStringLiteral("RÁDIO 3"), QStringLiteral("RÁDIO 4")},
+          geometry.size(), layout::pixels(layout::kTabStripHeight), parent);
       break;
     case Kind::Button:
       widget = new CaptionButton(caption, parent);
@@ -136,8 +133,9 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
       auto* box = new QLineEdit(caption, parent);
       box->setAlignment(Qt::AlignCenter);
       box->setFrame(false);
-      box->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(window-text); "
-                                        "background: palette(base); padding: 0px; }"));
+      box->setStyleSheet(
+          QStringLiteral("QLineEdit { border: 1px solid palette(window-text); "
+                         "background: palette(base); padding: 0px; }"));
       widget = box;
       break;
     }
@@ -186,9 +184,9 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
     (new LineShape(layout::kPageLines[i], page))->setObjectName(QString::fromLatin1(names.lines[i]));
 
   for (const layout::PageControl& spec : layout::kPageControls) {
-    QWidget* widget = createControl(spec.kind, layout::pageControlName(radio, spec.role),
-                                    layout::pageCaption(radio, spec.role), spec.rect.toPixels(),
-                                    layout::Face::Default, page);
+    QWidget* widget =
+        createControl(spec.kind, layout::pageControlName(radio, spec.role), layout::pageCaption(radio, spec.role),
+                      spec.rect.toPixels(), layout::Face::Default, page);
     if (const QString accessible = accessibleNameOf(radio, spec.role); !accessible.isEmpty())
       widget->setAccessibleName(accessible);
     auto* pushButton = qobject_cast<QPushButton*>(widget);

@@ -111,8 +111,7 @@ class TabPage final : public QWidget {
 }  // namespace
 
 TabControl::TabControl(const QStringList& captions, QSize size, int stripHeight, QWidget* parent)
-    : QWidget(parent),
-      m_tabs(new FixedTabBar(int(captions.size()), size.width(), stripHeight, this)) {
+    : QWidget(parent), m_tabs(new FixedTabBar(int(captions.size()), size.width(), stripHeight, this)) {
   resize(size);
   for (const QString& caption : captions) {
     m_tabs->addTab(caption);
