@@ -9,7 +9,7 @@ BUILD_PACKAGES := g++ make cmake ninja-build qt6-base-dev qt6-serialport-dev
 RUN_PACKAGES   := fonts-dejavu-core fonts-liberation2
 SHOT_PACKAGES  := xvfb xauth xdotool imagemagick
 
-.PHONY: all deps build run test test-sanitize screenshot clean
+.PHONY: all deps build run test test-sanitize soak screenshot clean
 
 all: build
 
@@ -29,6 +29,11 @@ test: build
 # The whole suite again, built with AddressSanitizer and UBSan.
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
+
+# The reliability cases in their long forms: 10 MB through the line, a
+# million typed port texts against the reference reading.
+soak: build
+	ZELQON_SOAK=1 QT_QPA_PLATFORM=offscreen $(BUILD)/tests/tst_reliability
 
 screenshot: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)

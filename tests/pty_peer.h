@@ -39,6 +39,7 @@ class PtyPeer {
   PtyPeer& operator=(const PtyPeer&) = delete;
 
   [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
+  [[nodiscard]] int masterFd() const { return m_master; }
 
   // The controller answers.
   void send(const QByteArray& bytes) const {
