@@ -242,14 +242,12 @@ void Programador::Form_Load() {
     m_portList->setCurrentIndex(0);
 
   const QStringList delays = delayChoiceList();
-  for (const QString& delay : delays)
-    for (int radio = 1; radio <= kRadioCount; ++radio)
-      for (bool hang : {false, true})
-        delayList(radio, hang)->addItem(delay);
-
   for (int radio = 1; radio <= kRadioCount; ++radio) {
-    delayList(radio, false)->setCurrentText(kDefaultDelay);
-    delayList(radio, true)->setCurrentText(kDefaultDelay);
+    for (const bool hang : {false, true}) {
+      QComboBox* const list = delayList(radio, hang);
+      list->addItems(delays);
+      list->setCurrentText(kDefaultDelay);
+    }
     m_radios.at(std::size_t(radio - 1)) = RadioProgram{};
   }
 }

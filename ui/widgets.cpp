@@ -1,34 +1,59 @@
 #include "ui/widgets.h"
 
+#include <QFontDatabase>
+
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
 namespace zelqon {
 
+namespace {
+
+// The first of the design's faces that this machine has; the rest of the list
+// are the fallbacks. Giving the font one installed family spares the font
+// database a fallback search for each missing one on every control.
+QString installedFace(std::initializer_list<QString> candidates) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : candidates) {
+    if (installed.contains(family, Qt::CaseInsensitive))
+      return family;
+  }
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+}  // namespace
+
 QFont designFont(layout::Face face) {
+  static const QString kSansSerif =
+      installedFace({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                     QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+  static const QString kArial =
+      installedFace({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+  static const QString kTahoma =
+      installedFace({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+
   QFont font;
   switch (face) {
     case layout::Face::Default:
-      font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                        QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+      font.setFamily(kSansSerif);
       font.setPixelSize(11);  // 8.25 pt
       // The fallbacks run a little wider than the design's bitmap face; a
       // slightly tighter tracking keeps every caption inside its control.
       font.setLetterSpacing(QFont::PercentageSpacing, 95);
       break;
     case layout::Face::Title:
-      font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+      font.setFamily(kArial);
       font.setPixelSize(24);  // 18 pt
       font.setBold(true);
       font.setItalic(true);
       break;
     case layout::Face::TahomaLabel:
-      font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+      font.setFamily(kTahoma);
       font.setPixelSize(13);  // 9.75 pt
       break;
     case layout::Face::TahomaList:
-      font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+      font.setFamily(kTahoma);
       font.setPixelSize(11);  // 8.25 pt
       break;
   }
