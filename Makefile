@@ -5,11 +5,11 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 BIN    := $(BUILD)/app/zelqon
 
-BUILD_PACKAGES := g++ make cmake ninja-build qt6-base-dev qt6-serialport-dev
+BUILD_PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev
 RUN_PACKAGES   := fonts-dejavu-core fonts-liberation2
-SHOT_PACKAGES  := xvfb xauth xdotool imagemagick
+SHOT_PACKAGES  := xvfb xauth x11-utils xdotool imagemagick
 
-.PHONY: all deps build run test test-sanitize soak screenshot clean
+.PHONY: all deps build run test test-sanitize soak bench bench-quick screenshot clean
 
 all: build
 
@@ -35,9 +35,19 @@ test-sanitize:
 soak: build
 	ZELQON_SOAK=1 QT_QPA_PLATFORM=offscreen $(BUILD)/tests/tst_reliability
 
+# Start-up, memory, click to line, idle cost and monitor growth, on a private
+# Xvfb display; the figures in docs/performance.md come from here.
+bench: build
+	@scripts/install-deps.sh $(SHOT_PACKAGES)
+	bench/run.sh $(BUILD)
+
+bench-quick: build
+	@scripts/install-deps.sh $(SHOT_PACKAGES)
+	bench/run.sh $(BUILD) quick
+
 screenshot: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)
-	scripts/screenshot.sh $(BIN) docs/screenshot.png
+	scripts/screenshot.sh $(BIN) docs/screenshot.png 697x705
 
 clean:
 	rm -rf build
