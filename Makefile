@@ -8,8 +8,9 @@ BIN    := $(BUILD)/app/zelqon
 BUILD_PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev
 RUN_PACKAGES   := fonts-dejavu-core fonts-liberation2
 SHOT_PACKAGES  := xvfb xauth x11-utils xdotool imagemagick
+LINT_PACKAGES  := clang-format clang-tidy
 
-.PHONY: all deps build run test test-sanitize soak bench bench-quick screenshot clean
+.PHONY: all deps build run test test-sanitize soak bench bench-quick lint screenshot clean
 
 all: build
 
@@ -44,6 +45,11 @@ bench: build
 bench-quick: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)
 	bench/run.sh $(BUILD) quick
+
+# clang-format and clang-tidy; not part of `make test`.
+lint: build
+	@scripts/install-deps.sh $(LINT_PACKAGES)
+	scripts/lint.sh $(BUILD)
 
 screenshot: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)

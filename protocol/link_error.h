@@ -49,8 +49,8 @@ class LinkError : public std::runtime_error {
 enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, ChangePort };
 
 struct OperationFailure {
-  Operation operation;
-  int radio;  // for SendRadio, else 0
+  Operation operation = Operation::SendRadio;
+  int radio = 0;  // for SendRadio, else 0
   LinkError error;
 };
 

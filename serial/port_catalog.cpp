@@ -86,8 +86,8 @@ PortCatalog PortCatalog::fromDevices(QList<PortDevice> devices, bool comNames) {
     return naturalLess(a.portName, b.portName);
   });
   int number = 0;
-  for (PortDevice& device : devices)
-    numbered.insert(++number, std::move(device));
+  for (const PortDevice& device : std::as_const(devices))
+    numbered.insert(++number, device);
   return PortCatalog(std::move(numbered));
 }
 
@@ -117,7 +117,7 @@ std::optional<PortDevice> PortCatalog::device(int number) const {
 }
 
 QString PortCatalog::displayName(int number) const {
-  const QString name = QStringLiteral("COM%1").arg(number);
+  QString name = QStringLiteral("COM%1").arg(number);
   const auto found = device(number);
   if (!found || found->systemLocation.compare(name, Qt::CaseInsensitive) == 0)
     return name;

@@ -33,9 +33,7 @@ QString MonitorView::displayForm(const QString& text, bool& pendingCarriageRetur
     pendingCarriageReturn = code == u'\r';
     if (code == u'\r' || code == u'\n')
       shown += QChar::LineFeed;
-    else if (code == u'\t')
-      shown += c;
-    else if (code < 0x20)
+    else if (code < 0x20 && code != u'\t')
       shown += QChar(char16_t(0x2400 + code));  // U+2400 control pictures
     else if (code == 0x7f)
       shown += QChar(char16_t(0x2421));
