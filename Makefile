@@ -7,10 +7,11 @@ BIN    := $(BUILD)/app/zelqon
 
 BUILD_PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev
 RUN_PACKAGES   := fonts-dejavu-core fonts-liberation2
+TEST_PACKAGES  := desktop-file-utils appstream dpkg-dev file
 SHOT_PACKAGES  := xvfb xauth x11-utils xdotool imagemagick
 LINT_PACKAGES  := clang-format clang-tidy
 
-.PHONY: all deps build run test test-sanitize soak bench bench-quick lint screenshot clean
+.PHONY: all deps build run test test-sanitize soak bench bench-quick package lint screenshot clean
 
 all: build
 
@@ -25,6 +26,7 @@ run: build
 	$(BIN)
 
 test: build
+	@scripts/install-deps.sh $(TEST_PACKAGES)
 	ctest --preset $(PRESET)
 
 # The whole suite again, built with AddressSanitizer and UBSan.
@@ -45,6 +47,12 @@ bench: build
 bench-quick: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)
 	bench/run.sh $(BUILD) quick
+
+# The Debian package, written into $(BUILD): zelqon_<version>_<arch>.deb.
+package: build
+	@scripts/install-deps.sh $(TEST_PACKAGES)
+	cd $(BUILD) && cpack -G DEB
+	@ls -1 $(BUILD)/zelqon_*.deb
 
 # clang-format and clang-tidy; not part of `make test`.
 lint: build

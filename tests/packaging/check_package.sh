@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Validates the menu entry and the AppStream data, then builds the Debian
+# package into a temporary directory and checks what it holds and depends on.
+#   check_package.sh CPACK CPACK_CONFIG DESKTOP_FILE METAINFO_FILE SIZE...
+set -euo pipefail
+
+cpack=$1
+cpack_config=$2
+desktop=$3
+metainfo=$4
+shift 4
+sizes=("$@")
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (make test installs it)" >&2; exit 1; }
+done
+[[ ${#sizes[@]} -gt 0 ]] || { echo "FAIL: no icon sizes given" >&2; exit 1; }
+
+# The menu entry: no errors, warnings or hints.
+if ! report=$(desktop-file-validate "$desktop" 2>&1) || [[ -n "$report" ]]; then
+  fail "desktop-file-validate $desktop"
+  echo "$report" >&2
+fi
+
+# The AppStream data: fails on errors and warnings.
+if ! report=$(appstreamcli validate --no-net --no-color "$metainfo" 2>&1); then
+  fail "appstreamcli validate $metainfo"
+  echo "$report" >&2
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+if ! "$cpack" --config "$cpack_config" -G DEB -B "$work" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log" >&2
+  echo "FAIL: cpack did not build the package" >&2
+  exit 1
+fi
+shopt -s nullglob
+debs=("$work"/zelqon_*.deb)
+if [[ ${#debs[@]} -ne 1 ]]; then
+  cat "$work/cpack.log" >&2
+  echo "FAIL: expected one zelqon_*.deb in $work, found ${#debs[@]}" >&2
+  exit 1
+fi
+deb=${debs[0]}
+metainfo_name=$(basename "$metainfo")
+
+# Contents.
+contents=$(dpkg-deb -c "$deb" | awk '{print $1, $NF}')
+has() {  # has MODE_PATTERN PATH
+  grep -Eq "^$1 \./$2\$" <<<"$contents"
+}
+has '-rwx..x..x' usr/bin/zelqon || fail "usr/bin/zelqon missing or not executable"
+has '-rw-r--r--' usr/share/applications/zelqon.desktop || fail "usr/share/applications/zelqon.desktop missing"
+has '-rw-r--r--' "usr/share/metainfo/$metainfo_name" || fail "usr/share/metainfo/$metainfo_name missing"
+has '-rw-r--r--' usr/share/doc/zelqon/copyright || fail "usr/share/doc/zelqon/copyright missing"
+for size in "${sizes[@]}"; do
+  has '-rw-r--r--' "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png" ||
+    fail "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png missing"
+done
+if grep -Ev '^d' <<<"$contents" | grep -Ev ' \./usr/(bin|share)/' >/dev/null; then
+  fail "files outside usr/bin and usr/share:"
+  grep -Ev '^d' <<<"$contents" | grep -Ev ' \./usr/(bin|share)/' >&2
+fi
+
+# Control fields.
+[[ $(dpkg-deb -f "$deb" Package) == zelqon ]] || fail "Package is not zelqon"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends does not name $library: $depends"
+done
+[[ -n $(dpkg-deb -f "$deb" Section) ]] || fail "no Section"
+[[ -n $(dpkg-deb -f "$deb" Maintainer) ]] || fail "no Maintainer"
+[[ -n $(dpkg-deb -f "$deb" Description) ]] || fail "no Description"
+
+# The installed files themselves.
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+cmp -s "$desktop" "$root/usr/share/applications/zelqon.desktop" || fail "the packaged menu entry differs from $desktop"
+cmp -s "$metainfo" "$root/usr/share/metainfo/$metainfo_name" || fail "the packaged AppStream data differs from $metainfo"
+for size in "${sizes[@]}"; do
+  icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png
+  [[ -f "$icon" ]] || continue
+  kind=$(file -b "$icon")
+  [[ $kind == "PNG image data, $size x $size, "*RGBA* ]] || fail "${size}x${size} icon is $kind"
+done
+file -b "$root/usr/bin/zelqon" | grep -q '^ELF .*, stripped$' || fail "usr/bin/zelqon is not a stripped ELF executable"
+
+if [[ $failures -gt 0 ]]; then
+  echo "$failures packaging check(s) failed" >&2
+  exit 1
+fi
+echo "package $(basename "$deb"): menu entry, AppStream data, contents and Depends are as expected"
