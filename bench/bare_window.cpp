@@ -52,16 +52,16 @@ int main(int argc, char* argv[]) {
   window.setWindowTitle(QStringLiteral("bare"));
   window.resize(pixels(kClientWidth), pixels(kClientHeight));
   QTabWidget* tabs = nullptr;
-  for (const WindowControl& spec : kWindowControls) {
-    QWidget* widget = plainControl(spec.kind, spec.caption, &window);
-    widget->setGeometry(spec.rect.toPixels());
-    if (spec.kind == Kind::TabControl)
+  for (const WindowControl& control : kWindowControls) {
+    QWidget* widget = plainControl(control.kind, control.caption, &window);
+    widget->setGeometry(control.rect.toPixels());
+    if (control.kind == Kind::TabControl)
       tabs = static_cast<QTabWidget*>(widget);
   }
   for (int radio = 1; radio <= 4; ++radio) {
     auto* page = new QWidget;
-    for (const PageControl& spec : kPageControls)
-      plainControl(spec.kind, "Desativado", page)->setGeometry(spec.rect.toPixels());
+    for (const PageControl& control : kPageControls)
+      plainControl(control.kind, "Desativado", page)->setGeometry(control.rect.toPixels());
     for (std::size_t line = 0; line < kPageLines.size(); ++line)
       (new QFrame(page))->setFrameShape(QFrame::HLine);
     tabs->addTab(page, QStringLiteral("RÁDIO %1").arg(radio));

@@ -98,18 +98,18 @@ void WindowTest::windowControlsMatchTheLayout() {
   ShownWindow w{PortCatalog()};
   QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
   QCOMPARE(w.window.size(), QSize(697, 359));
-  for (const layout::WindowControl& spec : layout::kWindowControls) {
-    const QString name = QString::fromLatin1(spec.name);
+  for (const layout::WindowControl& control : layout::kWindowControls) {
+    const QString name = QString::fromLatin1(control.name);
     QWidget* widget = w.get(name);
     QCOMPARE(widget->parentWidget(), &w.window);
-    QCOMPARE(widget->geometry(), spec.rect.toPixels());
-    QCOMPARE(widget->isEnabled(), spec.enabled);
-    const QString caption = QString::fromUtf8(spec.caption);
-    if (auto* label = qobject_cast<QLabel*>(widget); label && spec.kind != layout::Kind::PictureBox)
+    QCOMPARE(widget->geometry(), control.rect.toPixels());
+    QCOMPARE(widget->isEnabled(), control.enabled);
+    const QString caption = QString::fromUtf8(control.caption);
+    if (auto* label = qobject_cast<QLabel*>(widget); label && control.kind != layout::Kind::PictureBox)
       QCOMPARE(label->text(), caption);
     if (auto* button = qobject_cast<QPushButton*>(widget))
       QCOMPARE(button->text(), caption);
-    QCOMPARE(widget->font().families().constFirst(), designFont(spec.face).families().constFirst());
+    QCOMPARE(widget->font().families().constFirst(), designFont(control.face).families().constFirst());
   }
   // A few values straight from the design, in pixels.
   QCOMPARE(w.get("cboComm")->geometry(), QRect(624, 8, 49, 21));
@@ -131,12 +131,12 @@ void WindowTest::pageControlsMatchTheLayoutOnEveryPage() {
   auto* tabs = w.get<TabControl>("SSTab1");
   for (int radio = 1; radio <= 4; ++radio) {
     tabs->setCurrentIndex(radio - 1);
-    for (const layout::PageControl& spec : layout::kPageControls) {
-      QWidget* widget = w.get(layout::pageControlName(radio, spec.role));
+    for (const layout::PageControl& control : layout::kPageControls) {
+      QWidget* widget = w.get(layout::pageControlName(radio, control.role));
       QCOMPARE(widget->parentWidget(), tabs->page(radio - 1));
       // Relative to the tab control's outer corner, tab strip included.
-      QCOMPARE(widget->mapTo(tabs, QPoint(0, 0)), spec.rect.toPixels().topLeft());
-      QCOMPARE(widget->size(), spec.rect.toPixels().size());
+      QCOMPARE(widget->mapTo(tabs, QPoint(0, 0)), control.rect.toPixels().topLeft());
+      QCOMPARE(widget->size(), control.rect.toPixels().size());
       QVERIFY(widget->isVisible());
     }
     for (int other = 1; other <= 4; ++other)

@@ -150,10 +150,10 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
 }
 
 void Programador::buildWindowControls() {
-  for (const layout::WindowControl& spec : layout::kWindowControls) {
-    QWidget* widget = createControl(spec.kind, QString::fromLatin1(spec.name), QString::fromUtf8(spec.caption),
-                                    spec.rect.toPixels(), spec.face, this);
-    widget->setEnabled(spec.enabled);
+  for (const layout::WindowControl& control : layout::kWindowControls) {
+    QWidget* widget = createControl(control.kind, QString::fromLatin1(control.name), QString::fromUtf8(control.caption),
+                                    control.rect.toPixels(), control.face, this);
+    widget->setEnabled(control.enabled);
   }
   auto* title = findChild<QLabel*>(QStringLiteral("Label1"));
   QPalette highlighted = title->palette();
@@ -183,18 +183,18 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
   for (std::size_t i = 0; i < layout::kPageLines.size(); ++i)
     (new LineShape(layout::kPageLines[i], page))->setObjectName(QString::fromLatin1(names.lines[i]));
 
-  for (const layout::PageControl& spec : layout::kPageControls) {
+  for (const layout::PageControl& control : layout::kPageControls) {
     QWidget* widget =
-        createControl(spec.kind, layout::pageControlName(radio, spec.role), layout::pageCaption(radio, spec.role),
-                      spec.rect.toPixels(), layout::Face::Default, page);
-    if (const QString accessible = accessibleNameOf(radio, spec.role); !accessible.isEmpty())
+        createControl(control.kind, layout::pageControlName(radio, control.role),
+                      layout::pageCaption(radio, control.role), control.rect.toPixels(), layout::Face::Default, page);
+    if (const QString accessible = accessibleNameOf(radio, control.role); !accessible.isEmpty())
       widget->setAccessibleName(accessible);
     auto* pushButton = qobject_cast<QPushButton*>(widget);
     if (!pushButton)
       continue;
-    if (spec.role == PageRole::CorButton) {
+    if (control.role == PageRole::CorButton) {
       connect(pushButton, &QPushButton::clicked, this, [this, radio] { toggleCorLevel(radio); });
-    } else if (const int key = layout::routeKeyOf(spec.role); key != 0) {
+    } else if (const int key = layout::routeKeyOf(control.role); key != 0) {
       connect(pushButton, &QPushButton::clicked, this, [this, radio, key] { togglePttRoute(radio, key); });
     } else {
       connect(pushButton, &QPushButton::clicked, this, [this, radio] { EnviaR_Click(radio); });
