@@ -4,9 +4,14 @@
 // the slave by its path, as it would a USB adapter; the test reads and writes
 // the master.
 
+#include "protocol/monitor_text.h"
+#include "serial/serial_link.h"
+#include "serial/serial_port_service.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMap>
 #include <QString>
 
 #include <fcntl.h>
@@ -92,4 +97,22 @@ class PtyPeer {
  private:
   int m_master = -1;
   QString m_slavePath;
+};
+
+// Ports numbered as given, each described as the adapter of its number.
+inline zelqon::PortCatalog ptyCatalog(const QMap<int, QString>& paths) {
+  QMap<int, zelqon::PortDevice> devices;
+  for (auto it = paths.cbegin(); it != paths.cend(); ++it)
+    devices.insert(it.key(),
+                   {QStringLiteral("pty%1").arg(it.key()), *it, QStringLiteral("Adaptador %1").arg(it.key())});
+  return zelqon::PortCatalog(devices);
+}
+
+// A link whose port `number` is a fresh pseudo-terminal, and what it shows.
+struct PtyLink {
+  explicit PtyLink(int number = 1)
+      : link(std::make_unique<zelqon::SerialPortService>(ptyCatalog({{number, controller.slavePath()}})), monitor) {}
+  PtyPeer controller;
+  zelqon::MemoryMonitor monitor;
+  zelqon::SerialLink link;
 };

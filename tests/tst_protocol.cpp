@@ -71,7 +71,6 @@ class ProtocolTest : public QObject {
   void messagesFollowTheRouteTable_data();
   void messagesFollowTheRouteTable();
   void defaultsProduceTheFactoryMessages();
-  void messagesCarryDelayTextsUnchecked();
   void echoFormsDifferForRadioOne();
   void sendRadioFailureSteps();
   void sendAllGoesOnPastFailingRadios();
@@ -130,15 +129,17 @@ void ProtocolTest::messagesFollowTheRouteTable_data() {
   QTest::addColumn<int>("routeKey");
   QTest::addColumn<QString>("expected");
   // One route switched on at a time: the "1" lands under the routed radio.
-  const char* tail = ";DelayHT=00100;";
-  QTest::newRow("1/PTT2") << 1 << 2 << QString("Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=0;PTT4=0") + tail;
-  QTest::newRow("1/PTT4") << 1 << 4 << QString("Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=1") + tail;
-  QTest::newRow("2/PTT2") << 2 << 2 << QString("Radio=2;COR=1;DelayDT=00100;PTT1=1;PTT2=0;PTT3=0;PTT4=0") + tail;
-  QTest::newRow("2/PTT3") << 2 << 3 << QString("Radio=2;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=1;PTT4=0") + tail;
-  QTest::newRow("3/PTT3") << 3 << 3 << QString("Radio=3;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=0;PTT4=0") + tail;
-  QTest::newRow("3/PTT4") << 3 << 4 << QString("Radio=3;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=1") + tail;
-  QTest::newRow("4/PTT2") << 4 << 2 << QString("Radio=4;COR=1;DelayDT=00100;PTT1=1;PTT2=0;PTT3=0;PTT4=0") + tail;
-  QTest::newRow("4/PTT4") << 4 << 4 << QString("Radio=4;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=1;PTT4=0") + tail;
+  const struct {
+    int radio, key;
+    const char* ptts;
+  } rows[] = {{1, 2, "PTT1=0;PTT2=1;PTT3=0;PTT4=0"}, {1, 4, "PTT1=0;PTT2=0;PTT3=0;PTT4=1"},
+              {2, 2, "PTT1=1;PTT2=0;PTT3=0;PTT4=0"}, {2, 3, "PTT1=0;PTT2=0;PTT3=1;PTT4=0"},
+              {3, 3, "PTT1=0;PTT2=1;PTT3=0;PTT4=0"}, {3, 4, "PTT1=0;PTT2=0;PTT3=0;PTT4=1"},
+              {4, 2, "PTT1=1;PTT2=0;PTT3=0;PTT4=0"}, {4, 4, "PTT1=0;PTT2=0;PTT3=1;PTT4=0"}};
+  for (const auto& row : rows)
+    QTest::addRow("%d/PTT%d", row.radio, row.key)
+        << row.radio << row.key
+        << QStringLiteral("Radio=%1;COR=1;DelayDT=00100;%2;DelayHT=00100;").arg(row.radio).arg(QLatin1String(row.ptts));
 }
 
 void ProtocolTest::messagesFollowTheRouteTable() {
@@ -159,10 +160,8 @@ void ProtocolTest::defaultsProduceTheFactoryMessages() {
   RadioProgram program{kFlagOff, kFlagOn, kFlagOff, kFlagOn, QStringLiteral("00000"), QStringLiteral("10000")};
   QCOMPARE(buildProgrammingMessage(4, program),
            QStringLiteral("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;"));
-}
-
-void ProtocolTest::messagesCarryDelayTextsUnchecked() {
-  RadioProgram program;
+  // Delay texts go out as they stand, unchecked.
+  program = RadioProgram{};
   program.Cor_Delay_DT.clear();
   program.Cor_Delay_HT = QStringLiteral("abc");
   QCOMPARE(buildProgrammingMessage(2, program),

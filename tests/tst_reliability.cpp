@@ -6,13 +6,9 @@
 // cases run long.
 
 #include "port_text_reference.h"
-#include "protocol/monitor_text.h"
 #include "protocol/port_text.h"
 #include "pty_peer.h"
-#include "serial/serial_link.h"
-#include "serial/serial_port_service.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -51,9 +47,7 @@ class RecordingService final : public PortService {
   SerialPortService m_real;
 };
 
-PortCatalog catalogAt(const QString& path) {
-  return PortCatalog({{1, PortDevice{QStringLiteral("ttyTEST"), path, QString()}}});
-}
+PortCatalog catalogAt(const QString& path) { return ptyCatalog({{1, path}}); }
 
 // Random bytes of every value, with now and then a burst of spaces alone.
 QByteArray randomBurst(QRandomGenerator& random) {
@@ -180,23 +174,20 @@ void ReliabilityTest::portGoneFromTheFileSystemIsClosed() {
 }
 
 void ReliabilityTest::secondProcessIsRefusedAndFirstKeepsWorking() {
-  PtyPeer controller;
-  MemoryMonitor monitor;
-  SerialLink first(std::make_unique<SerialPortService>(catalogAt(controller.slavePath())), monitor);
-  first.ensurePortOpen();
-
+  PtyLink first;
+  first.link.ensurePortOpen();
   // Another program tries the same device.
   QProcess second;
-  second.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold-port"), controller.slavePath()});
+  second.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold-port"), first.controller.slavePath()});
   QVERIFY(second.waitForFinished(10000));
   const QString answer = QString::fromUtf8(second.readAllStandardOutput()).trimmed();
   QVERIFY2(answer.startsWith(QStringLiteral("refused AccessDenied")), qPrintable(answer));
 
-  first.writeText(QStringLiteral("still mine"));
-  QCOMPARE(controller.receive(10), QByteArray("still mine"));
-  controller.send("answer");
-  first.pollReceive();
-  QCOMPARE(monitor.text(), QStringLiteral("answer"));
+  first.link.writeText(QStringLiteral("still mine"));
+  QCOMPARE(first.controller.receive(10), QByteArray("still mine"));
+  first.controller.send("answer");
+  first.link.pollReceive();
+  QCOMPARE(first.monitor.text(), QStringLiteral("answer"));
 }
 
 void ReliabilityTest::typedPortTextsAgreeWithReference() {

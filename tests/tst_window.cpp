@@ -4,8 +4,6 @@
 
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
-#include "serial/serial_link.h"
-#include "serial/serial_port_service.h"
 #include "ui/layout_tables.h"
 #include "ui/monitor_view.h"
 #include "ui/page_layout.h"
@@ -28,14 +26,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-PortCatalog catalogOf(const QMap<int, QString>& paths) {
-  QMap<int, PortDevice> devices;
-  for (auto it = paths.cbegin(); it != paths.cend(); ++it)
-    devices.insert(
-        it.key(), PortDevice{QStringLiteral("pty%1").arg(it.key()), *it, QStringLiteral("Adaptador %1").arg(it.key())});
-  return PortCatalog(devices);
-}
-
 // A window shown and focused, with the poll timer stopped so that each test
 // decides when a poll happens.
 struct ShownWindow {
@@ -55,6 +45,13 @@ struct ShownWindow {
   }
   [[nodiscard]] QString monitor() const { return get<MonitorView>(QStringLiteral("Tela_Recebto"))->text(); }
   void click(const QString& name) const { QTest::mouseClick(get(name), Qt::LeftButton); }
+  void showPage(int radio) const { get<TabControl>(QStringLiteral("SSTab1"))->setCurrentIndex(radio - 1); }
+  [[nodiscard]] QMessageBox* notice() const { return window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")); }
+  // The monitor sits below the designed height; grow the window to reach it.
+  MonitorView* shownMonitor() {
+    window.resize(697, 705);
+    return get<MonitorView>(QStringLiteral("Tela_Recebto"));
+  }
   Programador window;
 };
 
@@ -64,6 +61,13 @@ QString focusName() {
   while (focus && focus->objectName().isEmpty())
     focus = focus->parentWidget();
   return focus ? focus->objectName() : QStringLiteral("<none>");
+}
+
+QStringList itemsOf(const QComboBox* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i)
+    items.append(list->itemText(i));
+  return items;
 }
 
 }  // namespace
@@ -77,8 +81,6 @@ class WindowTest : public QObject {
   void captionsFitTheirControls();
   void resizingMovesNothing();
   void startupFillsListsAndSetsDefaults();
-  void portListReflectsDiscovery_data();
-  void portListReflectsDiscovery();
   void tabOrderVisitsTheShownPageOnly();
   void leavingThePortListChangesThePort();
   void togglesFlipCaptionAndFlag();
@@ -124,6 +126,9 @@ void WindowTest::windowControlsMatchTheLayout() {
   QCOMPARE(tabs->currentIndex(), 0);
   QVERIFY(!w.get<QComboBox>("R1_Cor_Delay_DT")->isEditable());
   QVERIFY(w.get<QComboBox>("cboComm")->isEditable());
+  // No port at all: the list stays empty and shows no text.
+  QCOMPARE(w.get<QComboBox>("cboComm")->count(), 0);
+  QCOMPARE(w.get<QComboBox>("cboComm")->currentText(), QString());
 }
 
 void WindowTest::pageControlsMatchTheLayoutOnEveryPage() {
@@ -143,16 +148,16 @@ void WindowTest::pageControlsMatchTheLayoutOnEveryPage() {
       QCOMPARE(w.get(QStringLiteral("R%1_Cor").arg(other))->isVisible(), other == radio);
   }
   // The route caption boxes name the radio each row keys.
-  QCOMPARE(w.get<QLineEdit>("Text8")->text(), QStringLiteral("PTT1"));
-  QCOMPARE(w.get<QLineEdit>("Text6")->text(), QStringLiteral("PTT3"));
-  QCOMPARE(w.get<QLineEdit>("Text5")->text(), QStringLiteral("PTT4"));
-  QCOMPARE(w.get<QLineEdit>("Text13")->text(), QStringLiteral("PTT3"));
-  QCOMPARE(w.get<QLineEdit>("Text15")->text(), QStringLiteral("COR 4"));
-  QCOMPARE(w.get<QPushButton>("EnviaR3")->text(), QStringLiteral("Enviar programação do RÁDIO 3"));
-  QCOMPARE(w.get("R3_Cor")->geometry(), QRect(96, 104, 49, 49));
+  const QList<std::pair<QString, QString>> captions{{"Text8", "PTT1"},   {"Text6", "PTT3"},
+                                                    {"Text5", "PTT4"},   {"Text13", "PTT3"},
+                                                    {"Text15", "COR 4"}, {"EnviaR3", "Enviar programação do RÁDIO 3"}};
+  for (const auto& [name, caption] : captions)
+    QCOMPARE(w.get(name)->property("text").toString(), caption);
   // Lines: the signal line of page 2 and the right edge of page 4's route box.
-  QCOMPARE(w.get("Line10")->geometry(), QRect(80, 128, 489, 1));
-  QCOMPARE(w.get("Line16")->geometry(), QRect(472, 72, 1, 113));
+  const QList<std::pair<QString, QRect>> rects{
+      {"R3_Cor", {96, 104, 49, 49}}, {"Line10", {80, 128, 489, 1}}, {"Line16", {472, 72, 1, 113}}};
+  for (const auto& [name, rect] : rects)
+    QCOMPARE(w.get(name)->geometry(), rect);
   QCOMPARE(w.get("R2_Cor_PTT3")->accessibleName(), QStringLiteral("RÁDIO 2 aciona o PTT3"));
   QCOMPARE(w.get("R2_Cor_PTT2")->accessibleName(), QStringLiteral("RÁDIO 2 aciona o PTT1"));
 }
@@ -203,18 +208,22 @@ void WindowTest::resizingMovesNothing() {
 }
 
 void WindowTest::startupFillsListsAndSetsDefaults() {
-  ShownWindow w{catalogOf({{1, "/dev/null-1"}})};
+  ShownWindow w{ptyCatalog({{3, "/dev/ttyUSB2"}, {1, "/dev/ttyUSB0"}})};
   for (int radio = 1; radio <= 4; ++radio) {
     for (const char* suffix : {"_Cor_Delay_DT", "_Cor_Delay_HT"}) {
       auto* list = w.get<QComboBox>(QStringLiteral("R%1%2").arg(radio).arg(suffix));
-      QCOMPARE(list->count(), 101);
-      QCOMPARE(list->itemText(0), QStringLiteral("00000"));
-      QCOMPARE(list->itemText(100), QStringLiteral("10000"));
+      QCOMPARE(itemsOf(list), delayChoiceList());
       QCOMPARE(list->currentIndex(), 1);
     }
     QCOMPARE(w.window.readRadio(radio), RadioProgram{});
     QCOMPARE(w.get<QPushButton>(QStringLiteral("R%1_Cor").arg(radio))->text(), kCorActiveHigh);
   }
+  // The port list holds what discovery lists, each entry naming its device.
+  auto* ports = w.get<QComboBox>("cboComm");
+  QCOMPARE(itemsOf(ports), (QStringList{"1", "3"}));
+  QCOMPARE(ports->currentText(), QStringLiteral("1"));
+  QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("COM3: /dev/ttyUSB2 (Adaptador 3)"));
+  // Showing the first entry does not choose the link's port.
   QVERIFY(!w.window.link().isOpen());
   QCOMPARE(w.window.link().portNumber(), qint16(1));
   QCOMPARE(focusName(), QStringLiteral("SSTab1"));
@@ -222,43 +231,6 @@ void WindowTest::startupFillsListsAndSetsDefaults() {
   auto* timer = fresh.findChild<QTimer*>(QStringLiteral("Timer1"));
   QVERIFY(timer->isActive());
   QCOMPARE(timer->interval(), 1000);
-}
-
-void WindowTest::portListReflectsDiscovery_data() {
-  QTest::addColumn<QList<int>>("present");
-  QTest::addColumn<QStringList>("entries");
-  QTest::newRow("COM1 and COM3") << QList<int>{1, 3} << QStringList{"1", "3"};
-  QTest::newRow("only COM12") << QList<int>{12} << QStringList{"12"};
-  QList<int> twenty;
-  QStringList sixteen;
-  for (int n = 1; n <= 20; ++n) {
-    twenty.append(n);
-    if (n <= 16)
-      sixteen.append(QString::number(n));
-  }
-  QTest::newRow("twenty") << twenty << sixteen;
-  QTest::newRow("none") << QList<int>{} << QStringList{};
-}
-
-void WindowTest::portListReflectsDiscovery() {
-  QFETCH(QList<int>, present);
-  QFETCH(QStringList, entries);
-  QMap<int, QString> paths;
-  for (int n : present)
-    paths.insert(n, QStringLiteral("/dev/ttyUSB%1").arg(n - 1));
-  ShownWindow w{catalogOf(paths)};
-  auto* list = w.get<QComboBox>("cboComm");
-  QStringList shown;
-  for (int i = 0; i < list->count(); ++i)
-    shown.append(list->itemText(i));
-  QCOMPARE(shown, entries);
-  QCOMPARE(list->currentText(), entries.value(0));
-  if (!entries.isEmpty()) {
-    QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM%1: /dev/ttyUSB%2 (Adaptador %1)").arg(entries[0]).arg(entries[0].toInt() - 1));
-  }
-  // Selecting the first entry does not choose the link's port.
-  QCOMPARE(w.window.link().portNumber(), qint16(1));
 }
 
 void WindowTest::tabOrderVisitsTheShownPageOnly() {
@@ -274,7 +246,7 @@ void WindowTest::tabOrderVisitsTheShownPageOnly() {
   QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "R1_Cor_Delay_DT", "Botao_Sair", "Text2", "Picture1",
                                   "R1_Cor_PTT2", "R1_Cor_Delay_HT", "R1_Cor", "Text1", "Text3", "Text4", "R1_Cor_PTT3",
                                   "R1_Cor_PTT4", "Tela_Recebto", "EnviaR1", "ProgDefa4canais", "SSTab1"}));
-  w.get<TabControl>("SSTab1")->setCurrentIndex(2);
+  w.showPage(3);
   w.get("SSTab1")->setFocus();
   QCOMPARE(walk(17), (QStringList{"SSTab1", "cboComm", "Botao_Sair", "Picture1", "Tela_Recebto", "Text9", "Text10",
                                   "Text11", "R3_Cor_Delay_HT", "Text12", "R3_Cor_Delay_DT", "R3_Cor_PTT4",
@@ -284,7 +256,7 @@ void WindowTest::tabOrderVisitsTheShownPageOnly() {
 void WindowTest::leavingThePortListChangesThePort() {
   PtyPeer port1;
   PtyPeer port3;
-  ShownWindow w{catalogOf({{1, port1.slavePath()}, {3, port3.slavePath()}})};
+  ShownWindow w{ptyCatalog({{1, port1.slavePath()}, {3, port3.slavePath()}})};
   auto* list = w.get<QComboBox>("cboComm");
   w.window.Timer1_Timer();
   QVERIFY(w.window.link().isOpen());  // port 1 although nothing was chosen yet
@@ -317,7 +289,7 @@ void WindowTest::leavingThePortListChangesThePort() {
 
 void WindowTest::togglesFlipCaptionAndFlag() {
   ShownWindow w{PortCatalog()};
-  w.get<TabControl>("SSTab1")->setCurrentIndex(1);
+  w.showPage(2);
   auto* cor = w.get<QPushButton>("R2_Cor");
   w.click("R2_Cor");
   QCOMPARE(cor->text(), kCorActiveLow);
@@ -326,7 +298,7 @@ void WindowTest::togglesFlipCaptionAndFlag() {
   QCOMPARE(cor->text(), kCorActiveHigh);
   QCOMPARE(w.window.radioFlags(2).Cor, kFlagOn);
 
-  w.get<TabControl>("SSTab1")->setCurrentIndex(2);
+  w.showPage(3);
   w.click("R3_Cor_PTT3");
   QCOMPARE(w.get<QPushButton>("R3_Cor_PTT3")->text(), kRouteOn);
   QCOMPARE(buildProgrammingMessage(3, w.window.readRadio(3)),
@@ -340,8 +312,8 @@ void WindowTest::togglesFlipCaptionAndFlag() {
 
 void WindowTest::sendClickWritesExactBytesAndEchoes() {
   PtyPeer controller;
-  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
-  w.get<TabControl>("SSTab1")->setCurrentIndex(1);
+  ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
+  w.showPage(2);
   w.click("R2_Cor_PTT2");
   w.get<QComboBox>("R2_Cor_Delay_HT")->setCurrentIndex(100);
   w.click("EnviaR2");
@@ -351,16 +323,16 @@ void WindowTest::sendClickWritesExactBytesAndEchoes() {
 
   controller.send("OK\r\n");
   w.window.Timer1_Timer();
-  w.get<TabControl>("SSTab1")->setCurrentIndex(0);
+  w.showPage(1);
   w.click("EnviaR1");
   QCOMPARE(controller.receive(70), factoryMessage(1).toLatin1());
   QCOMPARE(w.monitor(), expected + "\r\nOK\r\n\r\n" + factoryMessage(1) + "\r\n");
-  QVERIFY(!w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")));
+  QVERIFY(!w.notice());
 }
 
 void WindowTest::factoryButtonWritesFixedSetWithPauses() {
   PtyPeer controller;
-  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
   w.click("R1_Cor");  // the factory set ignores the window's values
   QByteArray seenAtPauses;
   int pauses = 0;
@@ -380,42 +352,35 @@ void WindowTest::factoryButtonWritesFixedSetWithPauses() {
 void WindowTest::failuresAreShownOnceTheHandlerEnds() {
   ShownWindow w{PortCatalog()};  // no port 1 on this machine
   w.click("EnviaR1");
-  QCOMPARE(w.monitor(), QString());  // the open failed before the echo
-  QMessageBox* notice = w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha"));
-  QVERIFY(!notice || !notice->isVisible());  // not from inside the handler
-  QTRY_VERIFY(w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")));
-  notice = w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha"));
-  QTRY_VERIFY(notice->isVisible());
-  QVERIFY(!notice->isModal());
-  QVERIFY(notice->text().contains(QStringLiteral("RÁDIO 1")));
-  QVERIFY(notice->text().contains(QStringLiteral("COM1")));
-  QVERIFY(notice->text().contains(QStringLiteral("Não há porta serial")));
-  notice->hide();
-
+  QCOMPARE(w.monitor(), QString());                  // the open failed before the echo
+  QVERIFY(!w.notice() || !w.notice()->isVisible());  // not from inside the handler
+  QTRY_VERIFY(w.notice() && w.notice()->isVisible());
+  QVERIFY(!w.notice()->isModal());
+  for (const QString& part : QStringList{"RÁDIO 1", "COM1", "Não há porta serial"})
+    QVERIFY2(w.notice()->text().contains(part), qPrintable(w.notice()->text()));
+  w.notice()->hide();
   // The poll's failures stay silent.
   w.window.Timer1_Timer();
   QTest::qWait(20);
-  QVERIFY(!notice->isVisible());
+  QVERIFY(!w.notice()->isVisible());
 }
 
 void WindowTest::permissionFailureNamesBothCauses() {
   PtyPeer controller;
-  const PortCatalog catalog = catalogOf({{1, controller.slavePath()}});
+  const PortCatalog catalog = ptyCatalog({{1, controller.slavePath()}});
   SerialPortService otherProgram(catalog);
   otherProgram.open();
   ShownWindow w{catalog};
   w.click("ProgDefa4canais");
-  QTRY_VERIFY(w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha")));
-  const QString text = w.window.findChild<QMessageBox*>(QStringLiteral("avisoFalha"))->text();
-  QVERIFY2(text.contains(QStringLiteral("dialout")), qPrintable(text));
-  QVERIFY2(text.contains(QStringLiteral("outro programa")), qPrintable(text));
-  QVERIFY(text.contains(controller.slavePath()));
+  QTRY_VERIFY(w.notice());
+  const QString text = w.notice()->text();
+  for (const QString& part : QStringList{"dialout", "outro programa", controller.slavePath()})
+    QVERIFY2(text.contains(part), qPrintable(text));
 }
 
 void WindowTest::disabledButtonsStayInert() {
   ShownWindow w{PortCatalog()};
-  w.window.resize(697, 705);
-  w.get<MonitorView>("Tela_Recebto")->append(QStringLiteral("keep"));
+  w.shownMonitor()->append(QStringLiteral("keep"));
   for (const char* name : {"EnviaProgPadrao", "Command1", "Command2"}) {
     QSignalSpy clicked(w.get<QPushButton>(name), &QPushButton::clicked);
     w.click(name);
@@ -430,8 +395,7 @@ void WindowTest::disabledButtonsStayInert() {
 
 void WindowTest::monitorShowsPlainTextAndFollowsTheBottom() {
   ShownWindow w{PortCatalog()};
-  w.window.resize(697, 705);
-  auto* monitor = w.get<MonitorView>("Tela_Recebto");
+  auto* monitor = w.shownMonitor();
   monitor->append(QStringLiteral("<b>bold?</b>\r"));
   monitor->append(QStringLiteral("\nnext\x01"));
   QCOMPARE(monitor->text(), QStringLiteral("<b>bold?</b>\r\nnext\x01"));
@@ -448,8 +412,7 @@ void WindowTest::monitorShowsPlainTextAndFollowsTheBottom() {
 
 void WindowTest::operatorEditsKeepTheOtherBytes() {
   ShownWindow w{PortCatalog()};
-  w.window.resize(697, 705);
-  auto* monitor = w.get<MonitorView>("Tela_Recebto");
+  auto* monitor = w.shownMonitor();
   monitor->append(QStringLiteral("ab\r\ncd\x02"));
   monitor->setFocus();
   QTextCursor cursor = monitor->textCursor();
@@ -464,7 +427,7 @@ void WindowTest::operatorEditsKeepTheOtherBytes() {
 
 void WindowTest::closingFromTheFrameClosesThePort() {
   PtyPeer controller;
-  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
   w.window.link().ensurePortOpen();
   w.window.link().writeText(QStringLiteral("last words"));
   QVERIFY(w.window.close());
@@ -474,7 +437,7 @@ void WindowTest::closingFromTheFrameClosesThePort() {
 
 void WindowTest::closeDuringASequenceWaitsForItsEnd() {
   PtyPeer controller;
-  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
   bool stillShownAfterClose = false;
   w.window.setCommandPause([&](std::chrono::milliseconds) {
     w.window.close();
@@ -489,7 +452,7 @@ void WindowTest::closeDuringASequenceWaitsForItsEnd() {
 
 void WindowTest::exitButtonClosesAndEnds() {
   PtyPeer controller;
-  ShownWindow w{catalogOf({{1, controller.slavePath()}})};
+  ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
   QSignalSpy ended(&w.window, &Programador::endRequested);
   w.window.Timer1_Timer();
   QVERIFY(w.window.link().isOpen());
