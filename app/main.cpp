@@ -8,7 +8,8 @@
 
 int main(int argc, char* argv[]) {
   // Enumerating the serial devices walks sysfs through udev and costs tens of
-  // milliseconds; it runs while the toolkit connects to the display.
+  // milliseconds; it runs while the toolkit connects to the display and the
+  // window builds its controls.
   std::future<zelqon::PortCatalog> discovery = std::async(std::launch::async, &zelqon::PortCatalog::fromSystem);
 
   QApplication app(argc, argv);
@@ -16,7 +17,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(QStringLiteral("ZELQON"));
   QGuiApplication::setDesktopFileName(QStringLiteral("zelqon"));
 
-  zelqon::Programador window(discovery.get());
+  zelqon::Programador window([&discovery] { return discovery.get(); });
   QObject::connect(&window, &zelqon::Programador::endRequested, &app, [] { QCoreApplication::exit(0); });
   if (const QScreen* screen = window.screen())
     window.move(screen->availableGeometry().center() - window.rect().center());

@@ -45,7 +45,10 @@ QString accessibleNameOf(int radio, PageRole role) {
 
 }  // namespace
 
-Programador::Programador(PortCatalog catalog, QWidget* parent) : QWidget(parent), m_catalog(std::move(catalog)) {
+Programador::Programador(PortCatalog catalog, QWidget* parent)
+    : Programador([&catalog] { return std::move(catalog); }, parent) {}
+
+Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Programador"));
   setWindowTitle(QStringLiteral("ZELQON"));
   setWindowIcon(QIcon(QPixmap::fromImage(drawAppIcon(layout::kIconSize))));
@@ -54,6 +57,7 @@ Programador::Programador(PortCatalog catalog, QWidget* parent) : QWidget(parent)
 
   buildWindowControls();
 
+  m_catalog = discoverPorts();
   m_link = new SerialLink(std::make_unique<SerialPortService>(m_catalog), *m_monitor, this);
   m_link->setFailureObserver([this](const OperationFailure& failure) { noteFailure(describeFailure(failure)); });
   connect(m_link, &SerialLink::connectionLost, this, [this](const QString& port, const QString& reason) {

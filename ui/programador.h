@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -32,6 +33,9 @@ class Programador final : public QWidget {
  public:
   // `catalog` numbers the machine's serial ports; it is read once, here.
   explicit Programador(PortCatalog catalog, QWidget* parent = nullptr);
+  // The same, with the numbering asked for only once the controls are built,
+  // so that a discovery running elsewhere overlaps their construction.
+  explicit Programador(const std::function<PortCatalog()>& discoverPorts, QWidget* parent = nullptr);
   ~Programador() override;
 
   // The wait between the commands of a sequence; by default one that keeps
