@@ -148,7 +148,10 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
       break;
   }
   widget->setObjectName(name);
-  widget->setFont(designFont(face));
+  // The default face is the window's own and reaches every control by
+  // inheritance; setting it again would only make each control re-polish.
+  if (face != layout::Face::Default)
+    widget->setFont(designFont(face));
   widget->setGeometry(geometry);
   return widget;
 }
