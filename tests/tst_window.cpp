@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 using namespace zelqon;
@@ -90,6 +91,7 @@ class WindowTest : public QObject {
   void permissionFailureNamesBothCauses();
   void disabledButtonsStayInert();
   void monitorShowsPlainTextAndFollowsTheBottom();
+  void operatorEditsKeepTheOtherBytes_data();
   void operatorEditsKeepTheOtherBytes();
   void closingFromTheFrameClosesThePort();
   void closeDuringASequenceWaitsForItsEnd();
@@ -401,6 +403,15 @@ void WindowTest::monitorShowsPlainTextAndFollowsTheBottom() {
   QCOMPARE(monitor->text(), QStringLiteral("<b>bold?</b>\r\nnext\x01"));
   QCOMPARE(monitor->toPlainText(), QStringLiteral("<b>bold?</b>\nnext\u2401"));
 
+  // A line that never ends is shown in pieces; its text stays whole.
+  monitor->clear();
+  const QString unbroken(2 * MonitorView::kLongestShownLine + 5, QLatin1Char('u'));
+  monitor->append(unbroken.left(700));
+  monitor->append(unbroken.mid(700));
+  QCOMPARE(monitor->text(), unbroken);
+  QCOMPARE(monitor->document()->blockCount(), 3);
+  QCOMPARE(monitor->document()->lastBlock().length() - 1, 5);
+
   for (int i = 0; i < 200; ++i)
     monitor->append(QStringLiteral("line %1\r\n").arg(i));
   QScrollBar* bar = monitor->verticalScrollBar();
@@ -410,19 +421,59 @@ void WindowTest::monitorShowsPlainTextAndFollowsTheBottom() {
   QCOMPARE(bar->value(), 10);  // the operator's place is kept
 }
 
+void WindowTest::operatorEditsKeepTheOtherBytes_data() {
+  QTest::addColumn<QString>("received");
+  QTest::addColumn<int>("position");  // in the box
+  QTest::addColumn<QString>("keys");  // "\n" presses Enter, "\b" Backspace, "\x7f" Delete
+  QTest::addColumn<QString>("expected");
+  const QString crLine = QStringLiteral("ab\rcd\ne\x02");
+  QTest::newRow("typed inside a line") << crLine << 1 << "X"
+                                       << "aXb\rcd\ne\x02";
+  QTest::newRow("Enter splits a CR line") << crLine << 1 << "\n"
+                                          << "a\r\nb\rcd\ne\x02";
+  QTest::newRow("Enter at a line's end") << crLine << 2 << "\n"
+                                         << "ab\r\n\rcd\ne\x02";
+  QTest::newRow("Enter at a line's start") << crLine << 3 << "\n"
+                                           << "ab\r\r\ncd\ne\x02";
+  QTest::newRow("Delete joins two lines") << crLine << 2 << "\x7f"
+                                          << "abcd\ne\x02";
+  QTest::newRow("Backspace joins two lines") << crLine << 6 << "\b"
+                                             << "ab\rcde\x02";
+  QTest::newRow("Backspace over a control") << crLine << 8 << "\b"
+                                            << "ab\rcd\ne";
+  const QString longLine = QString(MonitorView::kLongestShownLine + 10, QLatin1Char('x')) + QStringLiteral("\r\n");
+  QTest::newRow("a display-only break deleted") << longLine << MonitorView::kLongestShownLine + 1 << "\b" << longLine;
+  QTest::newRow("Enter in a long line") << longLine << 5 << "\n"
+                                        << "xxxxx\r\n" + longLine.mid(5);
+}
+
 void WindowTest::operatorEditsKeepTheOtherBytes() {
+  QFETCH(QString, received);
+  QFETCH(int, position);
+  QFETCH(QString, keys);
+  QFETCH(QString, expected);
   ShownWindow w{PortCatalog()};
   auto* monitor = w.shownMonitor();
-  monitor->append(QStringLiteral("ab\r\ncd\x02"));
+  monitor->append(received);
   monitor->setFocus();
   QTextCursor cursor = monitor->textCursor();
-  cursor.setPosition(4);  // after "ab", the break, "c"
+  cursor.setPosition(position);
   monitor->setTextCursor(cursor);
-  QTest::keyClicks(monitor, QStringLiteral("X"));
-  QTest::keyClick(monitor, Qt::Key_Return);
-  QCOMPARE(monitor->text(), QStringLiteral("ab\r\ncX\r\nd\x02"));
-  monitor->append(QStringLiteral("!"));
-  QCOMPARE(monitor->text(), QStringLiteral("ab\r\ncX\r\nd\x02!"));
+  for (const QChar key : keys) {
+    if (key == QLatin1Char('\n'))
+      QTest::keyClick(monitor, Qt::Key_Return);
+    else if (key == QLatin1Char('\b'))
+      QTest::keyClick(monitor, Qt::Key_Backspace);
+    else if (key == QChar(0x7f))
+      QTest::keyClick(monitor, Qt::Key_Delete);
+    else
+      QTest::keyClicks(monitor, key);
+  }
+  QCOMPARE(monitor->text(), expected);
+  // Received text still goes on at the end, after what the operator did.
+  monitor->append(QStringLiteral("!\r"));
+  monitor->append(QStringLiteral("\n?"));
+  QCOMPARE(monitor->text(), expected + QStringLiteral("!\r\n?"));
 }
 
 void WindowTest::closingFromTheFrameClosesThePort() {

@@ -1,11 +1,62 @@
 #include "ui/monitor_view.h"
 
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 
-#include <algorithm>
+#include <vector>
 
 namespace zelqon {
+
+namespace {
+
+// What followed a line of the box in the exact text; kept as its block state.
+// A block the document creates itself (the operator pressed Enter or pasted a
+// line break) starts with the state -1.
+enum Ending : int {
+  kNewBlock = -1,
+  kOpen = 0,  // the last line: nothing has followed it yet
+  kLf = 1,
+  kCr = 2,
+  kCrLf = 3,
+  kShownOnly = 4,  // broken for display; nothing in the exact text
+};
+
+constexpr char16_t kControlPictures = 0x2400;
+constexpr char16_t kDeletePicture = 0x2421;
+
+QChar shownChar(char16_t code) {
+  if (code < 0x20 && code != u'\t')
+    return QChar(char16_t(kControlPictures + code));
+  if (code == 0x7f)
+    return QChar(kDeletePicture);
+  return QChar(code);
+}
+
+QChar exactChar(QChar shown) {
+  const char16_t code = shown.unicode();
+  if (code >= kControlPictures && code < kControlPictures + 0x20)
+    return QChar(char16_t(code - kControlPictures));
+  if (code == kDeletePicture)
+    return QChar(char16_t(0x7f));
+  return shown;
+}
+
+QLatin1StringView endingText(int ending) {
+  switch (ending) {
+    case kLf:
+      return QLatin1StringView("\n");
+    case kCr:
+      return QLatin1StringView("\r");
+    case kShownOnly:
+    case kOpen:
+      return QLatin1StringView("");
+    default:  // kCrLf, and a break the operator typed
+      return QLatin1StringView("\r\n");
+  }
+}
+
+}  // namespace
 
 MonitorView::MonitorView(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -17,42 +68,76 @@ MonitorView::MonitorView(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
   connect(document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
     if (!m_appending && (removed > 0 || added > 0))
-      takeOperatorEdit(position, removed, added);
+      takeOperatorEdit(position, added);
   });
 }
 
-QString MonitorView::displayForm(const QString& text, bool& pendingCarriageReturn) {
-  QString shown;
-  shown.reserve(text.size());
-  for (const QChar c : text) {
-    const char16_t code = c.unicode();
-    if (code == u'\n' && pendingCarriageReturn) {
-      pendingCarriageReturn = false;  // the LF of a CR LF already shown
-      continue;
-    }
-    pendingCarriageReturn = code == u'\r';
-    if (code == u'\r' || code == u'\n')
-      shown += QChar::LineFeed;
-    else if (code < 0x20 && code != u'\t')
-      shown += QChar(char16_t(0x2400 + code));  // U+2400 control pictures
-    else if (code == 0x7f)
-      shown += QChar(char16_t(0x2421));
-    else
-      shown += c;
+QString MonitorView::text() const {
+  QString exact;
+  exact.reserve(document()->characterCount());
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    for (const QChar c : block.text())
+      exact += exactChar(c);
+    if (block.next().isValid())
+      exact += endingText(block.userState());
   }
-  return shown;
+  return exact;
 }
 
 void MonitorView::append(const QString& tail) {
   if (tail.isEmpty())
     return;
-  m_text += tail;
   QScrollBar* const bar = verticalScrollBar();
   const bool followNewText = bar->value() >= bar->maximum();
   m_appending = true;
+
+  const QTextBlock last = document()->lastBlock();
+  const int lastStart = last.position();
+  qsizetype column = last.length() - 1;
+  qsizetype from = 0;
+  if (m_pendingCarriageReturn && tail.front() == QLatin1Char('\n')) {
+    last.previous().setUserState(kCrLf);  // the LF of a CR LF already shown
+    from = 1;
+  }
+  m_pendingCarriageReturn = false;
+
+  QString shown;
+  shown.reserve(tail.size() + tail.size() / kLongestShownLine + 1);
+  std::vector<Ending> endings;  // one for each break in `shown`
+  for (qsizetype i = from; i < tail.size(); ++i) {
+    const char16_t code = tail[i].unicode();
+    if (code == u'\r' || code == u'\n') {
+      Ending ending = kLf;
+      if (code == u'\r') {
+        const bool pair = i + 1 < tail.size() && tail[i + 1] == QLatin1Char('\n');
+        ending = pair ? kCrLf : kCr;
+        i += pair ? 1 : 0;
+        m_pendingCarriageReturn = !pair && i + 1 == tail.size();
+      }
+      shown += QChar::LineFeed;
+      endings.push_back(ending);
+      column = 0;
+      continue;
+    }
+    if (column == kLongestShownLine) {
+      shown += QChar::LineFeed;
+      endings.push_back(kShownOnly);
+      column = 0;
+    }
+    shown += shownChar(code);
+    ++column;
+  }
+
   QTextCursor end(document());
   end.movePosition(QTextCursor::End);
-  end.insertText(displayForm(tail, m_pendingCarriageReturn));
+  end.insertText(shown);
+  QTextBlock block = document()->findBlock(lastStart);
+  for (const Ending ending : endings) {
+    block.setUserState(ending);
+    block = block.next();
+  }
+  block.setUserState(kOpen);
+
   m_appending = false;
   if (followNewText)
     bar->setValue(bar->maximum());
@@ -61,38 +146,25 @@ void MonitorView::append(const QString& tail) {
 void MonitorView::clear() {
   m_appending = true;
   QPlainTextEdit::clear();
+  document()->firstBlock().setUserState(kOpen);
   m_appending = false;
-  m_text.clear();
   m_pendingCarriageReturn = false;
 }
 
-qsizetype MonitorView::modelIndex(qsizetype displayPosition) const {
-  qsizetype index = 0;
-  for (qsizetype shown = 0; shown < displayPosition && index < m_text.size(); ++shown) {
-    const bool pair =
-        m_text[index] == QLatin1Char('\r') && index + 1 < m_text.size() && m_text[index + 1] == QLatin1Char('\n');
-    index += pair ? 2 : 1;
+void MonitorView::takeOperatorEdit(int position, int added) {
+  // Joined lines keep the ending of the later one, which the document already
+  // does. A split leaves the original line's state on its first part and
+  // gives the new part none: the original ending belongs after the new part,
+  // and the break between them is a typed one.
+  m_pendingCarriageReturn = false;
+  const QTextBlock stop = document()->findBlock(position + added).next();
+  for (QTextBlock block = document()->findBlock(position); block.isValid() && block != stop; block = block.next()) {
+    QTextBlock previous = block.previous();
+    if (block.userState() != kNewBlock || !previous.isValid())
+      continue;
+    block.setUserState(previous.userState());
+    previous.setUserState(kCrLf);
   }
-  return index;
-}
-
-void MonitorView::takeOperatorEdit(int position, int removed, int added) {
-  // Map the edited stretch of the box back onto the exact text, so the bytes
-  // around it stay as they came; a typed line break is a text box's CR LF.
-  const qsizetype from = modelIndex(position);
-  const qsizetype to = modelIndex(position + removed);
-  QTextCursor cursor(document());
-  cursor.setPosition(position);
-  cursor.setPosition(std::min(position + added, document()->characterCount() - 1), QTextCursor::KeepAnchor);
-  QString typed = cursor.selectedText();
-  typed.replace(QChar::ParagraphSeparator, QChar::LineFeed);
-
-  bool pending = false;
-  if (displayForm(m_text.mid(from, to - from), pending) == typed)
-    return;  // a change of layout or format only
-  typed.replace(QChar::LineFeed, QStringLiteral("\r\n"));
-  m_text.replace(from, to - from, typed);
-  m_pendingCarriageReturn = false;
 }
 
 }  // namespace zelqon

@@ -6,35 +6,36 @@
 
 namespace zelqon {
 
-// The monitor text box. It keeps the monitor's exact text (every received
-// byte value, CR LF pairs as they came) and shows it as plain text: any of
-// CR LF, CR or LF breaks the line, other control characters show as their
-// visible symbols, and nothing is ever read as markup.
+// The monitor text box. Its document is the monitor's exact text: each line
+// of the box carries, as its block state, the line ending that followed it
+// (CR LF, CR or LF as received, a CR LF where the operator pressed Enter, or
+// none where the box broke an over-long line for display only); control
+// characters show as their visible symbols (U+2400..U+2421) and read back as
+// the bytes they stand for. Nothing is ever read as markup, and no second copy
+// of the text is kept.
 //
-// Appends go to the end of the document without rebuilding it. The view
-// follows new text while the operator is at the bottom and stays put when the
-// operator has scrolled up. Text the operator types or deletes changes the
-// monitor text at that spot; everything else stays byte for byte.
+// Appends go to the end of the document without rebuilding it, and a line
+// that runs on without a break is shown in pieces of `kLongestShownLine`
+// characters, so an append costs the same however much the box holds. The
+// view follows new text while the operator is at the bottom and stays put
+// when the operator has scrolled up. Text the operator types or deletes
+// changes the monitor text at that spot; everything else stays byte for byte.
 class MonitorView final : public QPlainTextEdit, public MonitorText {
   Q_OBJECT
 
  public:
+  static constexpr int kLongestShownLine = 1024;
+
   explicit MonitorView(QWidget* parent = nullptr);
 
-  [[nodiscard]] QString text() const override { return m_text; }
+  // Rebuilt from the document: costs a pass over the whole text.
+  [[nodiscard]] QString text() const override;
   void append(const QString& tail) override;
   void clear() override;
 
-  // The form in which received text is shown; `pendingCarriageReturn` carries
-  // a CR at the end of one piece over to the next, so a CR LF split between
-  // two polls still makes one line break.
-  [[nodiscard]] static QString displayForm(const QString& text, bool& pendingCarriageReturn);
-
  private:
-  [[nodiscard]] qsizetype modelIndex(qsizetype displayPosition) const;
-  void takeOperatorEdit(int position, int removed, int added);
+  void takeOperatorEdit(int position, int added);
 
-  QString m_text;
   bool m_pendingCarriageReturn = false;
   bool m_appending = false;
 };
