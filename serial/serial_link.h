@@ -43,7 +43,6 @@ class SerialLink final : public QObject, public ControllerLink {
   // and no poll runs meanwhile, so a sequence's commands and the controller's
   // answers keep their order.
   void pauseKeepingDisplay(std::chrono::milliseconds duration);
-  [[nodiscard]] bool isPausing() const { return m_pausing; }
 
   [[nodiscard]] bool isOpen() const { return m_service->isOpen(); }
   [[nodiscard]] qint16 portNumber() const { return m_service->portNumber(); }
