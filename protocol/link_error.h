@@ -24,12 +24,13 @@ enum class LinkFault {
 // one trap at their own boundary.
 class LinkError : public std::runtime_error {
  public:
-  LinkError(LinkStep step, LinkFault fault, QString port, QString reason)
+  LinkError(LinkStep step, LinkFault fault, QString port, QString reason, QString device = {})
       : std::runtime_error(reason.toStdString()),
         m_step(step),
         m_fault(fault),
         m_port(std::move(port)),
-        m_reason(std::move(reason)) {}
+        m_reason(std::move(reason)),
+        m_device(std::move(device)) {}
 
   [[nodiscard]] LinkStep step() const { return m_step; }
   [[nodiscard]] LinkFault fault() const { return m_fault; }
@@ -37,12 +38,15 @@ class LinkError : public std::runtime_error {
   [[nodiscard]] const QString& port() const { return m_port; }
   // The system's own words for the failure.
   [[nodiscard]] const QString& reason() const { return m_reason; }
+  // The device the port stands for ("/dev/ttyUSB0", "COM3"); empty when none.
+  [[nodiscard]] const QString& device() const { return m_device; }
 
  private:
   LinkStep m_step;
   LinkFault m_fault;
   QString m_port;
   QString m_reason;
+  QString m_device;
 };
 
 // The operations an operator starts; each reports its own failure.
@@ -50,8 +54,11 @@ enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, 
 
 struct OperationFailure {
   Operation operation = Operation::SendRadio;
-  int radio = 0;  // for SendRadio, else 0
+  int radio = 0;  // the radio whose command failed; 0 for commands of no radio
   LinkError error;
+  int written = 0;  // commands of the operation that went out before it stopped
+  int total = 1;    // commands the operation writes when nothing fails
+  QString text;     // what the operator reads: what failed, where, why, what to do
 };
 
 }  // namespace zelqon

@@ -45,10 +45,16 @@ bool meansHangUp(QSerialPort::SerialPortError error) {
 
 }  // namespace
 
-SerialPortService::SerialPortService(PortCatalog catalog, QObject* parent)
-    : QObject(parent), m_catalog(std::move(catalog)) {
+SerialPortService::SerialPortService(std::shared_ptr<const PortCatalog> ports, QObject* parent)
+    : QObject(parent), m_ports(std::move(ports)) {
+  // A child, so that the port's settings can be read where they are made.
+  m_port.setParent(this);
+  m_port.setObjectName(QStringLiteral("port"));
   connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortService::onPortError);
 }
+
+SerialPortService::SerialPortService(PortCatalog ports, QObject* parent)
+    : SerialPortService(std::make_shared<const PortCatalog>(std::move(ports)), parent) {}
 
 SerialPortService::~SerialPortService() {
   if (m_port.isOpen())
@@ -56,7 +62,12 @@ SerialPortService::~SerialPortService() {
 }
 
 LinkError SerialPortService::linkError(LinkStep step, LinkFault fault, const QString& reason) const {
-  return LinkError(step, fault, m_catalog.displayName(m_number), reason);
+  QString device = m_port.isOpen() ? m_openLocation : QString();
+  if (device.isEmpty()) {
+    if (const auto found = m_ports->device(m_number))
+      device = found->systemLocation;
+  }
+  return LinkError(step, fault, m_ports->displayName(m_number), reason, device);
 }
 
 LinkError SerialPortService::portError(LinkStep step) const {
@@ -79,7 +90,7 @@ void SerialPortService::selectPortNumber(qint16 number) {
 void SerialPortService::open() {
   if (m_port.isOpen())
     return;
-  const auto device = m_catalog.device(m_number);
+  const auto device = m_ports->device(m_number);
   if (!device)
     throw linkError(LinkStep::Open, LinkFault::NoSuchPort);
 

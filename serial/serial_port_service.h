@@ -7,6 +7,7 @@
 #include <QSerialPort>
 
 #include <chrono>
+#include <memory>
 
 namespace zelqon {
 
@@ -19,7 +20,9 @@ class SerialPortService final : public QObject, public PortService {
   static constexpr qint32 kBaudRate = 19200;
   static constexpr std::chrono::milliseconds kWriteTimeout{2000};
 
-  explicit SerialPortService(PortCatalog catalog, QObject* parent = nullptr);
+  // `ports` is shared with whoever keeps the numbering up to date.
+  explicit SerialPortService(std::shared_ptr<const PortCatalog> ports, QObject* parent = nullptr);
+  explicit SerialPortService(PortCatalog ports, QObject* parent = nullptr);
   ~SerialPortService() override;
 
   void selectPortNumber(qint16 number) override;
@@ -30,8 +33,6 @@ class SerialPortService final : public QObject, public PortService {
   void writeText(const QString& text) override;
   [[nodiscard]] QString readAllPending() override;
 
-  [[nodiscard]] const PortCatalog& catalog() const { return m_catalog; }
-
  private:
   void onPortError(QSerialPort::SerialPortError error);
   void closeAfterHangUp();
@@ -41,7 +42,7 @@ class SerialPortService final : public QObject, public PortService {
   [[nodiscard]] LinkError linkError(LinkStep step, LinkFault fault, const QString& reason = {}) const;
   void requireOpen(LinkStep step) const;
 
-  PortCatalog m_catalog;
+  std::shared_ptr<const PortCatalog> m_ports;
   QSerialPort m_port;
   qint16 m_number = 1;
   QString m_openLocation;

@@ -4,8 +4,7 @@
 // the slave by its path, as it would a USB adapter; the test reads and writes
 // the master.
 
-#include "protocol/monitor_text.h"
-#include "serial/serial_link.h"
+#include "engine/controller_engine.h"
 #include "serial/serial_port_service.h"
 
 #include <QByteArray>
@@ -108,11 +107,27 @@ inline zelqon::PortCatalog ptyCatalog(const QMap<int, QString>& paths) {
   return zelqon::PortCatalog(devices);
 }
 
-// A link whose port `number` is a fresh pseudo-terminal, and what it shows.
-struct PtyLink {
-  explicit PtyLink(int number = 1)
-      : link(std::make_unique<zelqon::SerialPortService>(ptyCatalog({{number, controller.slavePath()}})), monitor) {}
+// An engine whose port `number` is a fresh pseudo-terminal, with what it said:
+// the monitor text as the window would show it, failures and progress.
+struct PtyEngine {
+  explicit PtyEngine(int number = 1) : engine(ptyCatalog({{number, controller.slavePath()}})) {
+    QObject::connect(&engine, &zelqon::ControllerEngine::received, [this](const QString& text) { monitor += text; });
+    QObject::connect(&engine, &zelqon::ControllerEngine::echoed, [this](const QString& text) { monitor += text; });
+    QObject::connect(&engine, &zelqon::ControllerEngine::failed,
+                     [this](const zelqon::OperationFailure& failure) { failures.append(failure); });
+    QObject::connect(&engine, &zelqon::ControllerEngine::progress,
+                     [this](const zelqon::SequenceProgress& step) { steps.append(step); });
+  }
+  // Runs the event loop until the running sequence has ended.
+  [[nodiscard]] bool waitIdle(int waitMs = 15000) const {
+    const QDeadlineTimer deadline(waitMs);
+    while (engine.isBusy() && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return !engine.isBusy();
+  }
   PtyPeer controller;
-  zelqon::MemoryMonitor monitor;
-  zelqon::SerialLink link;
+  zelqon::ControllerEngine engine;
+  QString monitor;
+  QList<zelqon::OperationFailure> failures;
+  QList<zelqon::SequenceProgress> steps;
 };

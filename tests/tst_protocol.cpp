@@ -1,64 +1,11 @@
-// Radio values, toggles, messages and the command sequences with failures
-// injected at each step.
+// Radio values, toggles, delay texts and the programming messages.
 
-#include "protocol/programming_commands.h"
 #include "protocol/programming_message.h"
 #include "protocol/radio_program.h"
 
 #include <QTest>
 
 using namespace zelqon;
-using namespace std::chrono_literals;
-
-namespace {
-
-// A link that records what happens and fails on the step it is told to.
-class ScriptedLink final : public ControllerLink {
- public:
-  QStringList log;           // "open", "write:<text>", "pause"
-  int failOpens = 0;         // the next n opens fail
-  int failWriteNumber = -1;  // the n-th write (from 1) fails
-  bool open = false;
-
-  void ensurePortOpen() override {
-    if (open)
-      return;
-    log.append(QStringLiteral("open"));
-    if (failOpens > 0) {
-      --failOpens;
-      throw LinkError(LinkStep::Open, LinkFault::NoSuchPort, QStringLiteral("COM1"), QStringLiteral("gone"));
-    }
-    open = true;
-  }
-  void writeText(const QString& text) override {
-    ++m_writes;
-    if (m_writes == failWriteNumber)
-      throw LinkError(LinkStep::Write, LinkFault::Other, QStringLiteral("COM1"), QStringLiteral("I/O error"));
-    log.append(QStringLiteral("write:") + text);
-  }
-
- private:
-  int m_writes = 0;
-};
-
-struct Rig {
-  ScriptedLink link;
-  MemoryMonitor monitor;
-  std::array<RadioProgram, kRadioCount> radios{};
-  QList<OperationFailure> failures;
-  ProgrammingCommands commands{link, monitor, [this](int n) { return radios[size_t(n - 1)]; },
-                               [this](std::chrono::milliseconds ms) {
-                                 QCOMPARE(ms, 3000ms);
-                                 link.log.append(QStringLiteral("pause"));
-                               }};
-  Rig() {
-    commands.setFailureObserver([this](const OperationFailure& f) { failures.append(f); });
-  }
-};
-
-QString writeOf(const QString& text) { return QStringLiteral("write:") + text; }
-
-}  // namespace
 
 class ProtocolTest : public QObject {
   Q_OBJECT
@@ -71,12 +18,6 @@ class ProtocolTest : public QObject {
   void messagesFollowTheRouteTable_data();
   void messagesFollowTheRouteTable();
   void defaultsProduceTheFactoryMessages();
-  void echoFormsDifferForRadioOne();
-  void sendRadioFailureSteps();
-  void sendAllGoesOnPastFailingRadios();
-  void factoryStopsAtTheFailingWrite_data();
-  void factoryStopsAtTheFailingWrite();
-  void atualizarWritesNineCharactersWithoutEcho();
 };
 
 void ProtocolTest::togglesDecideFromTheCaption_data() {
@@ -166,102 +107,6 @@ void ProtocolTest::defaultsProduceTheFactoryMessages() {
   program.Cor_Delay_HT = QStringLiteral("abc");
   QCOMPARE(buildProgrammingMessage(2, program),
            QStringLiteral("Radio=2;COR=1;DelayDT=;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=abc;"));
-}
-
-void ProtocolTest::echoFormsDifferForRadioOne() {
-  Rig rig;
-  rig.commands.sendRadioProgram(2);
-  QCOMPARE(rig.monitor.text(), factoryMessage(2) + "\r\n");
-  rig.commands.sendRadioProgram(1);  // an empty line between the two echoes
-  rig.commands.sendRadioProgram(3);  // none here
-  QCOMPARE(rig.monitor.text(),
-           factoryMessage(2) + "\r\n\r\n" + factoryMessage(1) + "\r\n" + factoryMessage(3) + "\r\n");
-  QCOMPARE(rig.link.log,
-           (QStringList{"open", writeOf(factoryMessage(2)), writeOf(factoryMessage(1)), writeOf(factoryMessage(3))}));
-}
-
-void ProtocolTest::sendRadioFailureSteps() {
-  {  // open fails: nothing read, echoed or written; reported with its step
-    Rig rig;
-    rig.link.failOpens = 1;
-    rig.commands.sendRadioProgram(3);
-    QCOMPARE(rig.monitor.text(), QString());
-    QCOMPARE(rig.link.log, QStringList{"open"});
-    QCOMPARE(rig.failures.size(), 1);
-    QCOMPARE(rig.failures[0].operation, Operation::SendRadio);
-    QCOMPARE(rig.failures[0].radio, 3);
-    QCOMPARE(rig.failures[0].error.step(), LinkStep::Open);
-    // The next send tries the open again.
-    rig.commands.sendRadioProgram(3);
-    QCOMPARE(rig.link.log, (QStringList{"open", "open", writeOf(factoryMessage(3))}));
-  }
-  {  // write fails: the echo already stands
-    Rig rig;
-    rig.link.failWriteNumber = 1;
-    rig.radios[0].Cor = kFlagOff;
-    rig.commands.sendRadioProgram(1);
-    QCOMPARE(rig.monitor.text(), "\r\n" + buildProgrammingMessage(1, rig.radios[0]) + "\r\n");
-    QCOMPARE(rig.failures.size(), 1);
-    QCOMPARE(rig.failures[0].error.step(), LinkStep::Write);
-  }
-}
-
-void ProtocolTest::sendAllGoesOnPastFailingRadios() {
-  {  // nothing can open: four tries, three pauses, nothing echoed
-    Rig rig;
-    rig.link.failOpens = 4;
-    rig.commands.sendAllRadioPrograms();
-    QCOMPARE(rig.link.log, (QStringList{"open", "pause", "open", "pause", "open", "pause", "open"}));
-    QCOMPARE(rig.monitor.text(), QString());
-    QCOMPARE(rig.failures.size(), 4);
-  }
-  {  // radio 2's write fails; the others go out, each built when its turn comes
-    Rig rig;
-    rig.link.failWriteNumber = 2;
-    rig.commands.sendAllRadioPrograms();
-    QCOMPARE(rig.link.log, (QStringList{"open", writeOf(factoryMessage(1)), "pause", "pause",
-                                        writeOf(factoryMessage(3)), "pause", writeOf(factoryMessage(4))}));
-    QCOMPARE(rig.monitor.text(), "\r\n" + factoryMessage(1) + "\r\n" + factoryMessage(2) + "\r\n" + factoryMessage(3) +
-                                     "\r\n" + factoryMessage(4) + "\r\n");
-    QCOMPARE(rig.failures.size(), 1);
-    QCOMPARE(rig.failures[0].radio, 2);
-  }
-}
-
-void ProtocolTest::factoryStopsAtTheFailingWrite_data() {
-  QTest::addColumn<int>("failingWrite");
-  QTest::addColumn<QStringList>("expected");
-  const auto w = [](int n) { return writeOf(factoryMessage(n)); };
-  QTest::newRow("no failure") << -1 << QStringList{"open", w(1), "pause", w(2), "pause", w(3), "pause", w(4)};
-  QTest::newRow("first") << 1 << QStringList{"open"};
-  QTest::newRow("second") << 2 << QStringList{"open", w(1), "pause"};
-  QTest::newRow("fourth") << 4 << QStringList{"open", w(1), "pause", w(2), "pause", w(3), "pause"};
-}
-
-void ProtocolTest::factoryStopsAtTheFailingWrite() {
-  QFETCH(int, failingWrite);
-  QFETCH(QStringList, expected);
-  Rig rig;
-  rig.link.failWriteNumber = failingWrite;
-  rig.radios[1].Cor = kFlagOff;  // the factory set ignores the window's values
-  rig.commands.sendFactoryProgramming();
-  QCOMPARE(rig.link.log, expected);
-  QCOMPARE(rig.monitor.text(), QString());
-  QCOMPARE(rig.failures.size(), failingWrite > 0 ? 1 : 0);
-  QCOMPARE(rig.radios[1].Cor, kFlagOff);
-}
-
-void ProtocolTest::atualizarWritesNineCharactersWithoutEcho() {
-  Rig rig;
-  rig.commands.sendAtualizarCommand();
-  QCOMPARE(rig.link.log, (QStringList{"open", "write:Atualizar"}));
-  QCOMPARE(rig.monitor.text(), QString());
-  Rig failing;
-  failing.link.failOpens = 1;
-  failing.commands.sendAtualizarCommand();
-  QCOMPARE(failing.link.log, QStringList{"open"});
-  QCOMPARE(failing.failures.size(), 1);
-  QCOMPARE(failing.failures[0].operation, Operation::Atualizar);
 }
 
 QTEST_APPLESS_MAIN(ProtocolTest)

@@ -49,6 +49,9 @@ enum class Face {
   TahomaList,   // "Tahoma" 8.25 pt
 };
 
+// What a click on one of the window's own buttons runs.
+enum class Action { None, SendAll, Factory, Atualizar, ClearMonitor, Exit };
+
 struct WindowControl {
   const char* name;
   Kind kind;
@@ -56,6 +59,7 @@ struct WindowControl {
   Twips rect;
   Face face;
   bool enabled;
+  Action action = Action::None;
 };
 
 // Controls of the window itself, top to bottom.
@@ -72,8 +76,9 @@ inline constexpr std::array kWindowControls = {
     WindowControl{"cboComm", Kind::PortList, "", {9360, 120, 735, 315}, Face::TahomaList, true},
     WindowControl{"SSTab1", Kind::TabControl, "", {360, 1320, 9735, 3375}, Face::Default, true},
     WindowControl{
-        "ProgDefa4canais", Kind::Button, "Programação de fábrica", {5160, 4800, 2175, 375}, Face::Default, true},
-    WindowControl{"Botao_Sair", Kind::Button, "ENCERRAR A UTILIZAÇÃO", {7560, 4800, 2535, 375}, Face::Default, true},
+        "ProgDefa4canais", Kind::Button, "Programação de fábrica", {5160, 4800, 2175, 375}, Face::Default, true, Action::Factory},
+    WindowControl{"Botao_Sair", Kind::Button, "ENCERRAR A UTILIZAÇÃO", {7560, 4800, 2535, 375}, Face::Default, true,
+                  Action::Exit},
     WindowControl{
         "Label11", Kind::Label, "Programador ZELQON, versão 1.0", {360, 4920, 4575, 255}, Face::Default, true},
     WindowControl{"EnviaProgPadrao",
@@ -81,7 +86,8 @@ inline constexpr std::array kWindowControls = {
                   "Enviar PADRÃO DE PROGRAMAÇÃO (na inicialização do programa)",
                   {360, 5520, 9735, 375},
                   Face::Default,
-                  false},
+                  false,
+                  Action::SendAll},
     WindowControl{"Tela_Recebto", Kind::Monitor, "", {360, 6000, 9735, 4095}, Face::Default, true},
     WindowControl{"Label12",
                   Kind::Label,
@@ -90,8 +96,10 @@ inline constexpr std::array kWindowControls = {
                   Face::Default,
                   true},
     WindowControl{
-        "Command1", Kind::Button, "Enviar comando: Atualizar", {5640, 10200, 2655, 375}, Face::Default, false},
-    WindowControl{"Command2", Kind::Button, "Limpar janela", {8520, 10200, 1575, 375}, Face::Default, false},
+        "Command1", Kind::Button, "Enviar comando: Atualizar", {5640, 10200, 2655, 375}, Face::Default, false,
+                  Action::Atualizar},
+    WindowControl{"Command2", Kind::Button, "Limpar janela", {8520, 10200, 1575, 375}, Face::Default, false,
+                  Action::ClearMonitor},
 };
 
 // What each element of a radio page is; every page has the same elements.
@@ -100,67 +108,72 @@ enum class PageRole {
   CorButton,
   DebounceCaption,
   DebounceList,
-  RouteBox1,
-  RouteButton1,
-  RouteBox2,
-  RouteButton2,
-  RouteBox3,
-  RouteButton3,
+  RouteBox,
+  RouteButton,
   HangCaption,
   HangList,
   SendButton,
 };
 
+// One element of the radio pages, with its name on each page. In the caption
+// and the accessible name, %1 stands for the page's radio and %2 for the
+// radio that a route row keys.
 struct PageControl {
   PageRole role;
   Kind kind;
   Twips rect;
+  std::array<const char*, 4> names;  // on the pages of radios 1 to 4
+  const char* caption;               // UTF-8
+  const char* accessibleName;        // UTF-8; empty for none
+  int routeKey = 0;                  // 2..4 on a route row: the button R<n>_Cor_PTT<k>
 };
 
 inline constexpr std::array kPageControls = {
-    PageControl{PageRole::CorBox, Kind::CaptionBox, {720, 1800, 735, 285}},
-    PageControl{PageRole::CorButton, Kind::Button, {1440, 1560, 735, 735}},
-    PageControl{PageRole::DebounceCaption, Kind::Label, {2880, 1440, 1695, 255}},
-    PageControl{PageRole::DebounceList, Kind::DelayList, {3000, 1800, 1215, 315}},
-    PageControl{PageRole::RouteBox1, Kind::CaptionBox, {5280, 960, 615, 285}},
-    PageControl{PageRole::RouteButton1, Kind::Button, {5880, 840, 975, 495}},
-    PageControl{PageRole::RouteBox2, Kind::CaptionBox, {5280, 1800, 615, 285}},
-    PageControl{PageRole::RouteButton2, Kind::Button, {5880, 1680, 975, 495}},
-    PageControl{PageRole::RouteBox3, Kind::CaptionBox, {5280, 2640, 615, 285}},
-    PageControl{PageRole::RouteButton3, Kind::Button, {5880, 2520, 975, 495}},
-    PageControl{PageRole::HangCaption, Kind::Label, {7920, 1440, 1215, 255}},
-    PageControl{PageRole::HangList, Kind::DelayList, {7920, 1800, 1215, 315}},
-    PageControl{PageRole::SendButton, Kind::Button, {720, 2640, 3375, 495}},
+    PageControl{PageRole::CorBox, Kind::CaptionBox, {720, 1800, 735, 285}, {"Text1", "Text7", "Text11", "Text15"},
+                "COR %1", ""},
+    PageControl{PageRole::CorButton, Kind::Button, {1440, 1560, 735, 735}, {"R1_Cor", "R2_Cor", "R3_Cor", "R4_Cor"},
+                "ATIVO ALTO", "Nível ativo do COR do RÁDIO %1"},
+    PageControl{PageRole::DebounceCaption, Kind::Label, {2880, 1440, 1695, 255},
+                {"Label3", "Label6", "Label8", "Label10"}, "Debounce Timer (mS)", ""},
+    PageControl{PageRole::DebounceList, Kind::DelayList, {3000, 1800, 1215, 315},
+                {"R1_Cor_Delay_DT", "R2_Cor_Delay_DT", "R3_Cor_Delay_DT", "R4_Cor_Delay_DT"}, "",
+                "Debounce Timer do RÁDIO %1, em milissegundos"},
+    PageControl{PageRole::RouteBox, Kind::CaptionBox, {5280, 960, 615, 285}, {"Text2", "Text8", "Text12", "Text16"},
+                "PTT%2", "", 2},
+    PageControl{PageRole::RouteButton, Kind::Button, {5880, 840, 975, 495},
+                {"R1_Cor_PTT2", "R2_Cor_PTT2", "R3_Cor_PTT2", "R4_Cor_PTT2"}, "Desativado",
+                "RÁDIO %1 aciona o PTT%2", 2},
+    PageControl{PageRole::RouteBox, Kind::CaptionBox, {5280, 1800, 615, 285}, {"Text3", "Text6", "Text10", "Text14"},
+                "PTT%2", "", 3},
+    PageControl{PageRole::RouteButton, Kind::Button, {5880, 1680, 975, 495},
+                {"R1_Cor_PTT3", "R2_Cor_PTT3", "R3_Cor_PTT3", "R4_Cor_PTT3"}, "Desativado",
+                "RÁDIO %1 aciona o PTT%2", 3},
+    PageControl{PageRole::RouteBox, Kind::CaptionBox, {5280, 2640, 615, 285}, {"Text4", "Text5", "Text9", "Text13"},
+                "PTT%2", "", 4},
+    PageControl{PageRole::RouteButton, Kind::Button, {5880, 2520, 975, 495},
+                {"R1_Cor_PTT4", "R2_Cor_PTT4", "R3_Cor_PTT4", "R4_Cor_PTT4"}, "Desativado",
+                "RÁDIO %1 aciona o PTT%2", 4},
+    PageControl{PageRole::HangCaption, Kind::Label, {7920, 1440, 1215, 255}, {"Label4", "Label5", "Label7", "Label9"},
+                "Hang Timer (mS)", ""},
+    PageControl{PageRole::HangList, Kind::DelayList, {7920, 1800, 1215, 315},
+                {"R1_Cor_Delay_HT", "R2_Cor_Delay_HT", "R3_Cor_Delay_HT", "R4_Cor_Delay_HT"}, "",
+                "Hang Timer do RÁDIO %1, em milissegundos"},
+    PageControl{PageRole::SendButton, Kind::Button, {720, 2640, 3375, 495},
+                {"EnviaR1", "EnviaR2", "EnviaR3", "EnviaR4"}, "Enviar programação do RÁDIO %1", ""},
 };
 
-// The signal line, then the route box's top, bottom, left and right.
+// Straight lines beneath a page's controls, with their names on each page.
+struct PageLine {
+  TwipLine line;
+  std::array<const char*, 4> names;
+};
+
 inline constexpr std::array kPageLines = {
-    TwipLine{1200, 1920, 8520, 1920}, TwipLine{5040, 1080, 7080, 1080}, TwipLine{5040, 2760, 7080, 2760},
-    TwipLine{5040, 1080, 5040, 2760}, TwipLine{7080, 1080, 7080, 2760},
-};
-
-// The names of the caption boxes, captions and lines differ from page to page.
-struct PageNames {
-  const char* corBox;
-  std::array<const char*, 3> routeBoxes;
-  const char* debounceCaption;
-  const char* hangCaption;
-  std::array<const char*, 5> lines;  // in the order of kPageLines
-};
-
-inline constexpr std::array kPageNames = {
-    PageNames{"Text1", {"Text2", "Text3", "Text4"}, "Label3", "Label4", {"Line1", "Line2", "Line3", "Line4", "Line5"}},
-    PageNames{"Text7", {"Text8", "Text6", "Text5"}, "Label6", "Label5", {"Line10", "Line9", "Line8", "Line7", "Line6"}},
-    PageNames{"Text11",
-              {"Text12", "Text10", "Text9"},
-              "Label8",
-              "Label7",
-              {"Line15", "Line14", "Line13", "Line12", "Line11"}},
-    PageNames{"Text15",
-              {"Text16", "Text14", "Text13"},
-              "Label10",
-              "Label9",
-              {"Line20", "Line19", "Line18", "Line17", "Line16"}},
+    PageLine{{1200, 1920, 8520, 1920}, {"Line1", "Line10", "Line15", "Line20"}},  // the signal line
+    PageLine{{5040, 1080, 7080, 1080}, {"Line2", "Line9", "Line14", "Line19"}},   // route box: top
+    PageLine{{5040, 2760, 7080, 2760}, {"Line3", "Line8", "Line13", "Line18"}},   // bottom
+    PageLine{{5040, 1080, 5040, 2760}, {"Line4", "Line7", "Line12", "Line17"}},   // left
+    PageLine{{7080, 1080, 7080, 2760}, {"Line5", "Line6", "Line11", "Line16"}},   // right
 };
 
 // Every control that takes the focus, in the order the Tab key visits them.

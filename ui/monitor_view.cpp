@@ -1,9 +1,11 @@
 #include "ui/monitor_view.h"
 
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <vector>
 
 namespace zelqon {
@@ -73,15 +75,33 @@ MonitorView::MonitorView(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 QString MonitorView::text() const {
+  // The last position is the document's closing paragraph separator.
+  return exactText(0, document()->characterCount() - 1);
+}
+
+QString MonitorView::exactText(int from, int to) const {
   QString exact;
-  exact.reserve(document()->characterCount());
-  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-    for (const QChar c : block.text())
-      exact += exactChar(c);
-    if (block.next().isValid())
+  exact.reserve(to - from);
+  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
+       block = block.next()) {
+    const int start = block.position();
+    const int breakAt = start + block.length() - 1;  // the position of the break after the line
+    const QString line = block.text();
+    for (int i = std::max(from, start); i < std::min(to, breakAt); ++i)
+      exact += exactChar(line[i - start]);
+    if (breakAt < to)
       exact += endingText(block.userState());
   }
   return exact;
+}
+
+QMimeData* MonitorView::createMimeDataFromSelection() const {
+  // Not the document fragment's plain text: that turns a no-break space into
+  // a space and would give the shown symbols instead of the control bytes.
+  const QTextCursor selection = textCursor();
+  auto* mime = new QMimeData;
+  mime->setText(exactText(selection.selectionStart(), selection.selectionEnd()));
+  return mime;
 }
 
 void MonitorView::append(const QString& tail) {

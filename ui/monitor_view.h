@@ -1,7 +1,5 @@
 #pragma once
 
-#include "protocol/monitor_text.h"
-
 #include <QPlainTextEdit>
 
 namespace zelqon {
@@ -20,7 +18,8 @@ namespace zelqon {
 // view follows new text while the operator is at the bottom and stays put
 // when the operator has scrolled up. Text the operator types or deletes
 // changes the monitor text at that spot; everything else stays byte for byte.
-class MonitorView final : public QPlainTextEdit, public MonitorText {
+// A copy or drag of a selection carries its exact text as plain text.
+class MonitorView final : public QPlainTextEdit {
   Q_OBJECT
 
  public:
@@ -29,11 +28,18 @@ class MonitorView final : public QPlainTextEdit, public MonitorText {
   explicit MonitorView(QWidget* parent = nullptr);
 
   // Rebuilt from the document: costs a pass over the whole text.
-  [[nodiscard]] QString text() const override;
-  void append(const QString& tail) override;
-  void clear() override;
+  [[nodiscard]] QString text() const;
+  void append(const QString& tail);
+  void clear();
+
+ protected:
+  [[nodiscard]] QMimeData* createMimeDataFromSelection() const override;
 
  private:
+  // The exact text of the document positions [from, to), `to` at most the
+  // position of the document's closing separator. A line break is one
+  // position and stands for the whole ending it records.
+  [[nodiscard]] QString exactText(int from, int to) const;
   void takeOperatorEdit(int position, int added);
 
   bool m_pendingCarriageReturn = false;

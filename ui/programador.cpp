@@ -1,14 +1,13 @@
 #include "ui/programador.h"
 
+#include "engine/operator_text.h"
+#include "protocol/port_text.h"
 #include "serial/detecta_com.h"
-#include "serial/serial_link.h"
-#include "serial/serial_port_service.h"
 #include "ui/app_icon.h"
-#include "ui/failure_text.h"
 #include "ui/monitor_view.h"
-#include "ui/page_layout.h"
 #include "ui/widgets.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -24,22 +23,29 @@ using layout::PageRole;
 
 namespace {
 
-constexpr int kPollIntervalMs = 1000;
+const QString kWindowTitle = QStringLiteral("ZELQON");
 
-QString accessibleNameOf(int radio, PageRole role) {
-  switch (role) {
-    case PageRole::CorButton:
-      return QStringLiteral("Nível ativo do COR do RÁDIO %1").arg(radio);
-    case PageRole::RouteButton1:
-    case PageRole::RouteButton2:
-    case PageRole::RouteButton3:
-      return QStringLiteral("RÁDIO %1 aciona o PTT%2").arg(radio).arg(routedRadio(radio, layout::routeKeyOf(role)));
-    case PageRole::DebounceList:
-      return QStringLiteral("Debounce Timer do RÁDIO %1, em milissegundos").arg(radio);
-    case PageRole::HangList:
-      return QStringLiteral("Hang Timer do RÁDIO %1, em milissegundos").arg(radio);
+// A page row's text for radio n: %1 is the radio, %2 the radio its route keys.
+QString pageText(const char* pattern, int radio, int routeKey) {
+  QString text = QString::fromUtf8(pattern);
+  text.replace(QLatin1String("%1"), QString::number(radio));
+  if (routeKey != 0)
+    text.replace(QLatin1String("%2"), QString::number(routedRadio(radio, routeKey)));
+  return text;
+}
+
+bool isOperatorInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+      return true;
     default:
-      return {};
+      return false;
   }
 }
 
@@ -50,41 +56,23 @@ Programador::Programador(PortCatalog catalog, QWidget* parent)
 
 Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Programador"));
-  setWindowTitle(QStringLiteral("ZELQON"));
+  setWindowTitle(kWindowTitle);
   setWindowIcon(QIcon(QPixmap::fromImage(drawAppIcon(layout::kIconSize))));
   setFont(designFont(layout::Face::Default));
   resize(layout::pixels(layout::kClientWidth), layout::pixels(layout::kClientHeight));
 
   buildWindowControls();
 
-  m_catalog = discoverPorts();
-  m_link = new SerialLink(std::make_unique<SerialPortService>(m_catalog), *m_monitor, this);
-  m_link->setFailureObserver([this](const OperationFailure& failure) { noteFailure(describeFailure(failure)); });
-  connect(m_link, &SerialLink::connectionLost, this, [this](const QString& port, const QString& reason) {
-    noteFailure(describeConnectionLost(port, reason));
-    if (m_runningOperations == 0)
-      QTimer::singleShot(0, this, &Programador::showFailureNotice);
-  });
-
-  m_pause = [this](std::chrono::milliseconds duration) { m_link->pauseKeepingDisplay(duration); };
-  m_commands = std::make_unique<ProgrammingCommands>(
-      *m_link, *m_monitor, [this](int radio) { return readRadio(radio); },
-      [this](std::chrono::milliseconds duration) { m_pause(duration); });
-  m_commands->setFailureObserver([this](const OperationFailure& failure) { noteFailure(describeFailure(failure)); });
-
-  m_pollTimer = new QTimer(this);
-  m_pollTimer->setObjectName(QStringLiteral("Timer1"));
-  m_pollTimer->setInterval(kPollIntervalMs);
-  connect(m_pollTimer, &QTimer::timeout, this, &Programador::Timer1_Timer);
-  m_pollTimer->start();
+  m_engine = new ControllerEngine(discoverPorts(), this);
+  m_engine->setRadioReader([this](int radio) { return readRadio(radio); });
+  connectEngine();
 
   Form_Load();
+  m_engine->startPolling();
   m_tabs->setFocus(Qt::OtherFocusReason);
 }
 
 Programador::~Programador() = default;
-
-void Programador::setCommandPause(ProgrammingCommands::Pause pause) { m_pause = std::move(pause); }
 
 QWidget* Programador::createControl(Kind kind, const QString& name, const QString& caption, QRect geometry,
                                     layout::Face face, QWidget* parent) {
@@ -113,18 +101,18 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
       widget = label;
       break;
     }
-    case Kind::PortList:
-    case Kind::DelayList: {
+    case Kind::PortList: {
       auto* list = new QComboBox(parent);
-      list->setEditable(kind == Kind::PortList);
-      if (kind == Kind::PortList) {
-        // Typed text stays as typed: no completion, no new entries.
-        list->setCompleter(nullptr);
-        list->setInsertPolicy(QComboBox::NoInsert);
-      }
+      list->setEditable(true);
+      // Typed text stays as typed: no completion, no new entries.
+      list->setCompleter(nullptr);
+      list->setInsertPolicy(QComboBox::NoInsert);
       widget = list;
       break;
     }
+    case Kind::DelayList:
+      widget = new DelayList(parent);
+      break;
     case Kind::TabControl:
       widget = new TabControl(
           {QStringLiteral("RÁDIO 1"), QStringLiteral("RÁDIO 2"), QStringLiteral("RÁDIO 3"), QStringLiteral("RÁDIO 4")},
@@ -153,6 +141,8 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
   if (face != layout::Face::Default)
     widget->setFont(designFont(face));
   widget->setGeometry(geometry);
+  if (widget->focusPolicy() != Qt::NoFocus)
+    m_focusable.insert(name, widget);
   return widget;
 }
 
@@ -161,58 +151,103 @@ void Programador::buildWindowControls() {
     QWidget* widget = createControl(control.kind, QString::fromLatin1(control.name), QString::fromUtf8(control.caption),
                                     control.rect.toPixels(), control.face, this);
     widget->setEnabled(control.enabled);
+    switch (control.kind) {
+      case Kind::Monitor:
+        m_monitor = static_cast<MonitorView*>(widget);
+        m_monitor->setAccessibleName(QStringLiteral("Monitor de envio e recebimento de dados"));
+        break;
+      case Kind::PortList:
+        m_portList = static_cast<QComboBox*>(widget);
+        m_portList->setAccessibleName(QStringLiteral("Porta COM"));
+        m_portList->installEventFilter(this);
+        break;
+      case Kind::TabControl:
+        m_tabs = static_cast<TabControl*>(widget);
+        break;
+      default:
+        break;
+    }
+    if (control.action != layout::Action::None) {
+      connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
+              [this, action = control.action] { runAction(action); });
+    }
   }
-  auto* title = findChild<QLabel*>(QStringLiteral("Label1"));
+  auto* title = findChild<QLabel*>(QStringLiteral("Label1"), Qt::FindDirectChildrenOnly);
   QPalette highlighted = title->palette();
   highlighted.setColor(QPalette::WindowText, highlighted.color(QPalette::Highlight));
   title->setPalette(highlighted);
 
-  m_monitor = findChild<MonitorView*>(QStringLiteral("Tela_Recebto"));
-  m_monitor->setAccessibleName(QStringLiteral("Monitor de envio e recebimento de dados"));
-  m_portList = findChild<QComboBox*>(QStringLiteral("cboComm"));
-  m_portList->setAccessibleName(QStringLiteral("Porta COM"));
-  m_portList->installEventFilter(this);
-  m_tabs = findChild<TabControl*>(QStringLiteral("SSTab1"));
   for (int radio = 1; radio <= kRadioCount; ++radio)
     buildRadioPage(radio, m_tabs->page(radio - 1));
-
-  connect(button(QStringLiteral("EnviaProgPadrao")), &QPushButton::clicked, this, &Programador::EnviaProgPadrao_Click);
-  connect(button(QStringLiteral("ProgDefa4canais")), &QPushButton::clicked, this, &Programador::ProgDefa4canais_Click);
-  connect(button(QStringLiteral("Command1")), &QPushButton::clicked, this, &Programador::Command1_Click);
-  connect(button(QStringLiteral("Command2")), &QPushButton::clicked, this, &Programador::Command2_Click);
-  connect(button(QStringLiteral("Botao_Sair")), &QPushButton::clicked, this, &Programador::Botao_Sair_Click);
   applyFocusOrder();
 }
 
 void Programador::buildRadioPage(int radio, QWidget* page) {
+  const auto index = std::size_t(radio - 1);
   // Lines first, so that the controls are drawn over them.
-  const layout::PageNames& names = layout::kPageNames.at(std::size_t(radio - 1));
-  for (std::size_t i = 0; i < layout::kPageLines.size(); ++i)
-    (new LineShape(layout::kPageLines[i], page))->setObjectName(QString::fromLatin1(names.lines[i]));
+  for (const layout::PageLine& line : layout::kPageLines)
+    (new LineShape(line.line, page))->setObjectName(QString::fromLatin1(line.names.at(index)));
 
-  for (const layout::PageControl& control : layout::kPageControls) {
-    QWidget* widget =
-        createControl(control.kind, layout::pageControlName(radio, control.role),
-                      layout::pageCaption(radio, control.role), control.rect.toPixels(), layout::Face::Default, page);
-    if (const QString accessible = accessibleNameOf(radio, control.role); !accessible.isEmpty())
-      widget->setAccessibleName(accessible);
-    auto* pushButton = qobject_cast<QPushButton*>(widget);
-    if (!pushButton)
-      continue;
-    if (control.role == PageRole::CorButton) {
-      connect(pushButton, &QPushButton::clicked, this, [this, radio] { toggleCorLevel(radio); });
-    } else if (const int key = layout::routeKeyOf(control.role); key != 0) {
-      connect(pushButton, &QPushButton::clicked, this, [this, radio, key] { togglePttRoute(radio, key); });
-    } else {
-      connect(pushButton, &QPushButton::clicked, this, [this, radio] { EnviaR_Click(radio); });
+  RadioPage& controls = m_pages.at(index);
+  for (const layout::PageControl& row : layout::kPageControls) {
+    QWidget* widget = createControl(row.kind, QString::fromLatin1(row.names.at(index)),
+                                    pageText(row.caption, radio, row.routeKey), row.rect.toPixels(),
+                                    layout::Face::Default, page);
+    if (*row.accessibleName != '\0')
+      widget->setAccessibleName(pageText(row.accessibleName, radio, row.routeKey));
+    auto* button = qobject_cast<QPushButton*>(widget);
+    switch (row.role) {
+      case PageRole::CorButton:
+        controls.cor = button;
+        connect(button, &QPushButton::clicked, this, [this, radio] { toggleCorLevel(radio); });
+        break;
+      case PageRole::RouteButton:
+        controls.routes.at(std::size_t(row.routeKey - kFirstRouteKey)) = button;
+        connect(button, &QPushButton::clicked, this,
+                [this, radio, key = row.routeKey] { togglePttRoute(radio, key); });
+        break;
+      case PageRole::SendButton:
+        connect(button, &QPushButton::clicked, this, [this, radio] { m_engine->sendRadioProgram(radio); });
+        break;
+      case PageRole::DebounceList:
+        controls.debounce = static_cast<QComboBox*>(widget);
+        break;
+      case PageRole::HangList:
+        controls.hang = static_cast<QComboBox*>(widget);
+        break;
+      default:
+        break;
     }
+  }
+}
+
+void Programador::runAction(layout::Action action) {
+  switch (action) {
+    case layout::Action::SendAll:
+      m_engine->sendAllRadioPrograms();
+      break;
+    case layout::Action::Factory:
+      m_engine->sendFactoryProgramming();
+      break;
+    case layout::Action::Atualizar:
+      m_engine->sendAtualizarCommand();
+      break;
+    case layout::Action::ClearMonitor:
+      m_monitor->clear();
+      break;
+    case layout::Action::Exit:
+      m_engine->closePort();
+      emit endRequested();
+      break;
+    case layout::Action::None:
+      break;
   }
 }
 
 void Programador::applyFocusOrder() {
   QWidget* previous = nullptr;
   for (const char* name : layout::kFocusOrder) {
-    auto* widget = findChild<QWidget*>(QString::fromLatin1(name));
+    QWidget* widget = m_focusable.value(QString::fromLatin1(name));
     Q_ASSERT(widget);
     if (previous)
       setTabOrder(previous, widget);
@@ -220,24 +255,34 @@ void Programador::applyFocusOrder() {
   }
 }
 
-QComboBox* Programador::delayList(int radio, bool hang) const {
-  return findChild<QComboBox*>(layout::pageControlName(radio, hang ? PageRole::HangList : PageRole::DebounceList));
-}
+void Programador::connectEngine() {
+  connect(m_engine, &ControllerEngine::received, m_monitor, &MonitorView::append);
+  connect(m_engine, &ControllerEngine::echoed, m_monitor, &MonitorView::append);
+  connect(m_engine, &ControllerEngine::failed, this,
+          [this](const OperationFailure& failure) { noteFailure(failure.text); });
+  connect(m_engine, &ControllerEngine::connectionLost, this,
+          [this](const QString&, const QString& text) { noteFailure(text); });
+  connect(m_engine, &ControllerEngine::progress, this, &Programador::showProgress);
+  connect(m_engine, &ControllerEngine::busyChanged, this, &Programador::onBusyChanged);
 
-QPushButton* Programador::button(const QString& name) const { return findChild<QPushButton*>(name); }
+  m_progressTimer = new QTimer(this);
+  m_progressTimer->setInterval(1000);
+  connect(m_progressTimer, &QTimer::timeout, this, &Programador::refreshProgressTitle);
+}
 
 RadioProgram Programador::readRadio(int radio) const {
   RadioProgram program = radioFlags(radio);
-  program.Cor_Delay_DT = delayList(radio, false)->currentText();
-  program.Cor_Delay_HT = delayList(radio, true)->currentText();
+  const RadioPage& page = m_pages.at(std::size_t(radio - 1));
+  program.Cor_Delay_DT = page.debounce->currentText();
+  program.Cor_Delay_HT = page.hang->currentText();
   return program;
 }
 
 void Programador::Form_Load() {
+  const PortCatalog& ports = m_engine->ports();
   m_portList->clear();
-  for (const QString& entry : DetectaCOM::listedPorts(m_catalog)) {
-    const int number = entry.toInt();
-    const auto device = m_catalog.device(number);
+  for (const QString& entry : DetectaCOM::listedPorts(ports)) {
+    const auto device = ports.device(entry.toInt());
     m_portList->addItem(entry);
     QString tip = QStringLiteral("COM%1: %2").arg(entry, device->systemLocation);
     if (!device->description.isEmpty())
@@ -249,17 +294,42 @@ void Programador::Form_Load() {
     m_portList->setCurrentIndex(0);
 
   const QStringList delays = delayChoiceList();
-  for (int radio = 1; radio <= kRadioCount; ++radio) {
-    for (const bool hang : {false, true}) {
-      QComboBox* const list = delayList(radio, hang);
+  for (std::size_t index = 0; index < m_pages.size(); ++index) {
+    for (QComboBox* list : {m_pages[index].debounce, m_pages[index].hang}) {
       list->addItems(delays);
       list->setCurrentText(kDefaultDelay);
     }
-    m_radios.at(std::size_t(radio - 1)) = RadioProgram{};
+    m_radios.at(index) = RadioProgram{};
   }
 }
 
+void Programador::cboComm_LostFocus() {
+  const QString text = m_portList->currentText();
+  m_engine->changePort(portNumberFromText(text), text);
+}
+
+void Programador::toggleCorLevel(int radio) {
+  QPushButton* button = m_pages.at(std::size_t(radio - 1)).cor;
+  const FlagDisplay next = nextCorLevel(button->text());
+  button->setText(next.caption);
+  m_radios.at(std::size_t(radio - 1)).Cor = next.flag;
+}
+
+void Programador::togglePttRoute(int radio, int routeKey) {
+  QPushButton* button = m_pages.at(std::size_t(radio - 1)).routes.at(std::size_t(routeKey - kFirstRouteKey));
+  const FlagDisplay next = nextPttRoute(button->text());
+  button->setText(next.caption);
+  m_radios.at(std::size_t(radio - 1)).routeFlag(routeKey) = next.flag;
+}
+
 bool Programador::eventFilter(QObject* watched, QEvent* event) {
+  if (m_engine && m_engine->isBusy() && isOperatorInput(event->type())) {
+    // A sequence is running: what the operator does now would act after it,
+    // unseen, or change a radio before its message is built.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget->window() == this)
+      return true;
+  }
   if (watched == m_portList && event->type() == QEvent::FocusOut) {
     // Opening the drop-down or switching to another program is no loss of
     // focus within the window.
@@ -270,71 +340,57 @@ bool Programador::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void Programador::cboComm_LostFocus() {
-  runOperatorOperation([this] { m_link->changePort(m_portList->currentText()); });
-}
-
-void Programador::Timer1_Timer() { m_link->pollReceive(); }
-
-void Programador::toggleCorLevel(int radio) {
-  QPushButton* corButton = button(layout::pageControlName(radio, PageRole::CorButton));
-  const FlagDisplay next = nextCorLevel(corButton->text());
-  corButton->setText(next.caption);
-  m_radios.at(std::size_t(radio - 1)).Cor = next.flag;
-}
-
-void Programador::togglePttRoute(int radio, int routeKey) {
-  QPushButton* routeButton = button(QStringLiteral("R%1_Cor_PTT%2").arg(radio).arg(routeKey));
-  const FlagDisplay next = nextPttRoute(routeButton->text());
-  routeButton->setText(next.caption);
-  m_radios.at(std::size_t(radio - 1)).routeFlag(routeKey) = next.flag;
-}
-
-void Programador::EnviaR_Click(int radio) {
-  runOperatorOperation([this, radio] { m_commands->sendRadioProgram(radio); });
-}
-
-void Programador::EnviaProgPadrao_Click() {
-  runOperatorOperation([this] { m_commands->sendAllRadioPrograms(); });
-}
-
-void Programador::ProgDefa4canais_Click() {
-  runOperatorOperation([this] { m_commands->sendFactoryProgramming(); });
-}
-
-void Programador::Command1_Click() {
-  runOperatorOperation([this] { m_commands->sendAtualizarCommand(); });
-}
-
-void Programador::Command2_Click() { m_link->clearMonitor(); }
-
-void Programador::Botao_Sair_Click() {
-  m_link->closePort();
-  emit endRequested();
-}
-
-template <typename Steps>
-void Programador::runOperatorOperation(Steps&& steps) {
-  ++m_runningOperations;
-  steps();
-  --m_runningOperations;
-  if (m_runningOperations > 0)
+void Programador::onBusyChanged(bool busy) {
+  if (busy) {
+    qApp->installEventFilter(this);
     return;
+  }
+  qApp->removeEventFilter(this);
+  if (m_progress) {
+    m_progress.reset();
+    m_progressTimer->stop();
+    setWindowTitle(kWindowTitle);
+    QApplication::restoreOverrideCursor();
+  }
+  // Shown once the operation has ended, never from inside it.
   if (!m_pendingNotices.isEmpty())
     QTimer::singleShot(0, this, &Programador::showFailureNotice);
   if (m_closeRequested)
     QTimer::singleShot(0, this, &QWidget::close);
 }
 
-void Programador::noteFailure(const QString& text) { m_pendingNotices.append(text); }
+void Programador::showProgress(const SequenceProgress& progress) {
+  if (progress.count <= 1)
+    return;
+  if (!m_progress) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_progressTimer->start();
+  }
+  m_progress = progress;
+  m_nextCommand = QDeadlineTimer(progress.nextIn);
+  refreshProgressTitle();
+}
+
+void Programador::refreshProgressTitle() {
+  if (!m_progress)
+    return;
+  const auto left = std::chrono::milliseconds(m_nextCommand.remainingTime());
+  setWindowTitle(QStringLiteral("%1 — %2").arg(kWindowTitle, describeProgress(*m_progress, left)));
+}
+
+void Programador::noteFailure(const QString& text) {
+  m_pendingNotices.append(text);
+  if (!m_engine->isBusy())
+    QTimer::singleShot(0, this, &Programador::showFailureNotice);
+}
 
 void Programador::showFailureNotice() {
-  if (m_pendingNotices.isEmpty() || m_runningOperations > 0)
+  if (m_pendingNotices.isEmpty() || m_engine->isBusy())
     return;
   if (!m_notice) {
     // Not modal: the operator can fix the cause (plug the adapter, pick
     // another port) with the notice still open.
-    m_notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("ZELQON"), QString(), QMessageBox::Ok, this);
+    m_notice = new QMessageBox(QMessageBox::Warning, kWindowTitle, QString(), QMessageBox::Ok, this);
     m_notice->setObjectName(QStringLiteral("avisoFalha"));
     m_notice->setWindowModality(Qt::NonModal);
     m_notice->setTextFormat(Qt::PlainText);
@@ -345,14 +401,13 @@ void Programador::showFailureNotice() {
 }
 
 void Programador::closeEvent(QCloseEvent* event) {
-  if (m_runningOperations > 0) {
-    // A sequence is pausing between commands: finish it, then close.
+  if (m_engine->isBusy()) {
+    // A sequence is between commands: finish it, then close.
     m_closeRequested = true;
     event->ignore();
     return;
   }
-  m_pollTimer->stop();
-  m_link->closePort();
+  m_engine->closePort();
   event->accept();
 }
 

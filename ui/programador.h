@@ -1,17 +1,18 @@
 #pragma once
 
-#include "protocol/programming_commands.h"
+#include "engine/controller_engine.h"
 #include "protocol/radio_program.h"
 #include "serial/port_catalog.h"
 #include "ui/layout_tables.h"
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <functional>
-#include <memory>
+#include <optional>
 
 class QComboBox;
 class QMessageBox;
@@ -21,28 +22,23 @@ class QTimer;
 namespace zelqon {
 
 class MonitorView;
-class SerialLink;
 class TabControl;
 
-// The programming window: the program's only window and the owner of the
-// four radios' values, the controls, the serial link and the poll timer.
-// Every operation runs from one of its event handlers, one at a time.
+// The programming window: the program's only window. It holds the four
+// radios' values in its toggles and lists, shows the monitor, and hands every
+// operation to the engine, whose signals it shows.
 class Programador final : public QWidget {
   Q_OBJECT
 
  public:
-  // `catalog` numbers the machine's serial ports; it is read once, here.
+  // `catalog` numbers the machine's serial ports.
   explicit Programador(PortCatalog catalog, QWidget* parent = nullptr);
   // The same, with the numbering asked for only once the controls are built,
   // so that a discovery running elsewhere overlaps their construction.
   explicit Programador(const std::function<PortCatalog()>& discoverPorts, QWidget* parent = nullptr);
   ~Programador() override;
 
-  // The wait between the commands of a sequence; by default one that keeps
-  // the window painted while it holds input.
-  void setCommandPause(ProgrammingCommands::Pause pause);
-
-  [[nodiscard]] SerialLink& link() const { return *m_link; }
+  [[nodiscard]] ControllerEngine& engine() const { return *m_engine; }
   [[nodiscard]] const RadioProgram& radioFlags(int radio) const { return m_radios.at(std::size_t(radio - 1)); }
   // What a send of radio n would carry now: its flags and its lists' texts.
   [[nodiscard]] RadioProgram readRadio(int radio) const;
@@ -50,15 +46,8 @@ class Programador final : public QWidget {
   // Event handlers, named after their control and event.
   void Form_Load();
   void cboComm_LostFocus();
-  void Timer1_Timer();
   void toggleCorLevel(int radio);
   void togglePttRoute(int radio, int routeKey);
-  void EnviaR_Click(int radio);
-  void EnviaProgPadrao_Click();
-  void ProgDefa4canais_Click();
-  void Command1_Click();
-  void Command2_Click();
-  void Botao_Sair_Click();
 
  signals:
   // The exit button was clicked and the port is closed: end the program.
@@ -69,35 +58,44 @@ class Programador final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The controls of one radio page that the program reads and writes.
+  struct RadioPage {
+    QPushButton* cor = nullptr;
+    std::array<QPushButton*, 3> routes{};  // R<n>_Cor_PTT2 .. R<n>_Cor_PTT4
+    QComboBox* debounce = nullptr;
+    QComboBox* hang = nullptr;
+  };
+
   QWidget* createControl(layout::Kind kind, const QString& name, const QString& caption, QRect geometry,
                          layout::Face face, QWidget* parent);
   void buildWindowControls();
   void buildRadioPage(int radio, QWidget* page);
+  void runAction(layout::Action action);
   void applyFocusOrder();
-  [[nodiscard]] QComboBox* delayList(int radio, bool hang) const;
-  [[nodiscard]] QPushButton* button(const QString& name) const;
 
-  // Runs an operation the operator started; what failed is shown once it has
-  // ended, never from inside it.
-  template <typename Steps>
-  void runOperatorOperation(Steps&& steps);
+  void connectEngine();
+  void onBusyChanged(bool busy);
+  void showProgress(const SequenceProgress& progress);
+  void refreshProgressTitle();
   void noteFailure(const QString& text);
   void showFailureNotice();
 
-  PortCatalog m_catalog;
   std::array<RadioProgram, kRadioCount> m_radios{};
+  std::array<RadioPage, kRadioCount> m_pages{};
+  QHash<QString, QWidget*> m_focusable;
   MonitorView* m_monitor = nullptr;
   QComboBox* m_portList = nullptr;
   TabControl* m_tabs = nullptr;
-  QTimer* m_pollTimer = nullptr;
-  SerialLink* m_link = nullptr;
-  std::unique_ptr<ProgrammingCommands> m_commands;
-  ProgrammingCommands::Pause m_pause;
+  ControllerEngine* m_engine = nullptr;
 
-  int m_runningOperations = 0;
   bool m_closeRequested = false;
   QStringList m_pendingNotices;
   QPointer<QMessageBox> m_notice;
+
+  // The sequence shown in the title, while one runs.
+  std::optional<SequenceProgress> m_progress;
+  QDeadlineTimer m_nextCommand;
+  QTimer* m_progressTimer = nullptr;
 };
 
 }  // namespace zelqon

@@ -1,10 +1,11 @@
 #include "ui/widgets.h"
 
 #include <QFontDatabase>
-
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QWheelEvent>
 
 namespace zelqon {
 
@@ -81,6 +82,32 @@ void CaptionButton::paintEvent(QPaintEvent*) {
     focus.rect = rect().adjusted(inset, inset, -inset, -inset);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
   }
+}
+
+void CaptionButton::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    QPushButton::keyPressEvent(event);
+    return;
+  }
+  // A held key presses the button once. click() does nothing on a disabled
+  // button.
+  if (!event->isAutoRepeat())
+    click();
+  event->accept();
+}
+
+DelayList::DelayList(QWidget* parent) : QComboBox(parent) {
+  // Not Qt::WheelFocus: the wheel alone must not give the list the focus.
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void DelayList::wheelEvent(QWheelEvent* event) {
+  if (!hasFocus()) {
+    event->ignore();  // on to the parent
+    return;
+  }
+  QComboBox::wheelEvent(event);
 }
 
 LineShape::LineShape(const layout::TwipLine& line, QWidget* parent) : QWidget(parent) {

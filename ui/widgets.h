@@ -2,6 +2,7 @@
 
 #include "ui/layout_tables.h"
 
+#include <QComboBox>
 #include <QFont>
 #include <QList>
 #include <QPushButton>
@@ -16,7 +17,8 @@ namespace zelqon {
 [[nodiscard]] QFont designFont(layout::Face face);
 
 // A push button whose caption wraps at word boundaries, as a square COR
-// button needs for "ATIVO BAIXO".
+// button needs for "ATIVO BAIXO". Enter and Return press it as Space does,
+// once per key press.
 class CaptionButton final : public QPushButton {
   Q_OBJECT
  public:
@@ -24,6 +26,20 @@ class CaptionButton final : public QPushButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A pick-only list of delays that the mouse wheel changes only once the
+// operator has given it the focus: a wheel turned over it on the way down the
+// page scrolls on past it, instead of changing a value that would be sent to
+// the controller unseen.
+class DelayList final : public QComboBox {
+  Q_OBJECT
+ public:
+  explicit DelayList(QWidget* parent = nullptr);
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override;
 };
 
 // A straight one-pixel line in the window-text colour, beneath the controls.

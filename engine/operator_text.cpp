@@ -1,4 +1,6 @@
-#include "ui/failure_text.h"
+#include "engine/operator_text.h"
+
+#include "engine/controller_engine.h"
 
 namespace zelqon {
 
@@ -9,7 +11,7 @@ QString operationText(const OperationFailure& failure) {
     case Operation::SendRadio:
       return QStringLiteral("A programação do RÁDIO %1 não foi enviada.").arg(failure.radio);
     case Operation::SendAllRadios:
-      return QStringLiteral("O padrão de programação não foi enviado.");
+      return QStringLiteral("O padrão de programação do RÁDIO %1 não foi enviado.").arg(failure.radio);
     case Operation::FactoryProgramming:
       return QStringLiteral("A programação de fábrica não foi concluída.");
     case Operation::Atualizar:
@@ -75,16 +77,48 @@ QString joinLines(const QStringList& lines) {
   return kept.join(QLatin1Char('\n'));
 }
 
+// A sequence that stopped part-way says how far it got.
+QString progressText(const OperationFailure& failure) {
+  if (failure.total <= 1 || failure.operation == Operation::SendAllRadios)
+    return {};
+  return QStringLiteral("Comandos enviados: %1 de %2.").arg(failure.written).arg(failure.total);
+}
+
 }  // namespace
 
 QString describeFailure(const OperationFailure& failure) {
-  return joinLines({operationText(failure), stepText(failure.error), faultText(failure.error.fault()),
-                    reasonText(failure.error.reason())});
+  return joinLines({operationText(failure), progressText(failure), stepText(failure.error),
+                    faultText(failure.error.fault()), reasonText(failure.error.reason())});
 }
 
-QString describeConnectionLost(const QString& port, const QString& reason) {
-  return joinLines({QStringLiteral("A porta %1 foi desconectada e fechada.").arg(port),
-                    QStringLiteral("Ela será aberta de novo assim que o dispositivo voltar."), reasonText(reason)});
+QString describeConnectionLost(const LinkError& error) {
+  return joinLines({QStringLiteral("A porta %1 foi desconectada e fechada.").arg(error.port()),
+                    QStringLiteral("Ela será aberta de novo assim que o dispositivo voltar."),
+                    reasonText(error.reason())});
+}
+
+QString describeProgress(const SequenceProgress& progress, std::chrono::milliseconds nextIn) {
+  QString name;
+  switch (progress.operation) {
+    case Operation::SendAllRadios:
+      name = QStringLiteral("Padrão de programação");
+      break;
+    case Operation::FactoryProgramming:
+      name = QStringLiteral("Programação de fábrica");
+      break;
+    default:
+      name = QStringLiteral("Envio");
+      break;
+  }
+  QString text = QStringLiteral("%1: comando %2 de %3").arg(name).arg(progress.step).arg(progress.count);
+  if (progress.radio > 0)
+    text += QStringLiteral(" (RÁDIO %1)").arg(progress.radio);
+  text += progress.written ? QStringLiteral(" enviado") : QStringLiteral(" não enviado");
+  if (progress.step < progress.count) {
+    const auto seconds = (std::max<qint64>(nextIn.count(), 0) + 999) / 1000;
+    text += QStringLiteral("; próximo em %1 s").arg(seconds);
+  }
+  return text;
 }
 
 }  // namespace zelqon

@@ -2,8 +2,9 @@
 
 #include "protocol/link_error.h"
 
+#include <chrono>
+
 #include <QString>
-#include <QStringList>
 
 namespace zelqon {
 
@@ -12,6 +13,12 @@ namespace zelqon {
 [[nodiscard]] QString describeFailure(const OperationFailure& failure);
 
 // The notice for a port whose device went away while open.
-[[nodiscard]] QString describeConnectionLost(const QString& port, const QString& reason);
+[[nodiscard]] QString describeConnectionLost(const LinkError& error);
+
+struct SequenceProgress;
+
+// Where a sequence stands, in one line: "Programação de fábrica: comando 2
+// de 4 (RÁDIO 2) enviado; próximo em 3 s". `nextIn` is rounded up to seconds.
+[[nodiscard]] QString describeProgress(const SequenceProgress& progress, std::chrono::milliseconds nextIn);
 
 }  // namespace zelqon

@@ -1,0 +1,221 @@
+// The engine against a real serial device, with no widget: a pseudo-terminal
+// whose other end this test drives as the controller would.
+
+#include "protocol/programming_message.h"
+#include "pty_peer.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <ctime>
+
+using namespace zelqon;
+using namespace std::chrono_literals;
+
+class EngineTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void opensWithTheControllersLineSettings();
+  void pollAppendsAnswersAndSkipsSpaceOnlyReads();
+  void sendRadioEchoesThenWritesExactBytes();
+  void factoryWritesTheFixedSetWholeGapsApart();
+  void sendAllGoesOnPastFailingRadios();
+  void factoryCutShortSaysHowFarItGot();
+  void leavingThePortListClosesAndTakesTheNumber();
+  void closeRightAfterWriteDropsNothing();
+  void hangUpIsToldOnceAndGoesIdle();
+};
+
+void EngineTest::opensWithTheControllersLineSettings() {
+  PtyPeer controller;
+  SerialPortService service(ptyCatalog({{1, controller.slavePath()}}));
+  service.open();
+  // Set on the port object: a pty reports 8N1 whatever it was asked.
+  const auto* port = service.findChild<QSerialPort*>();
+  QVERIFY(port && port->isOpen());
+  QCOMPARE(port->baudRate(), 19200);
+  QCOMPARE(port->dataBits(), QSerialPort::Data8);
+  QCOMPARE(port->parity(), QSerialPort::NoParity);
+  QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+  QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
+  // What a pty does report: the speed, and raw bytes both ways.
+  const termios line = controller.lineSettings();
+  QCOMPARE(cfgetospeed(&line), speed_t(B19200));
+  QCOMPARE(line.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR), tcflag_t(0));
+  QCOMPARE(line.c_oflag & OPOST, tcflag_t(0));
+  QCOMPARE(line.c_lflag & ICANON, tcflag_t(0));
+}
+
+void EngineTest::pollAppendsAnswersAndSkipsSpaceOnlyReads() {
+  PtyEngine t;
+  QSignalSpy raw(&t.engine, &ControllerEngine::rawReceived);
+  t.engine.pollReceive();  // opens on demand; nothing pending
+  QVERIFY(t.engine.isOpen());
+  QCOMPARE(raw.count(), 0);
+  for (const char* answer : {"   ", " OK \r\n", "\r\n"}) {
+    t.controller.send(answer);
+    ::usleep(20000);  // the bytes arrive with no event loop running
+    t.engine.pollReceive();
+  }
+  QCOMPARE(t.monitor, QStringLiteral(" OK \r\n\r\n"));
+  QCOMPARE(raw.count(), 3);  // the raw stream keeps the spaces
+  QCOMPARE(raw.first().first().toByteArray(), QByteArray("   "));
+}
+
+void EngineTest::sendRadioEchoesThenWritesExactBytes() {
+  PtyEngine t;
+  RadioProgram two;
+  two.Cor = kFlagOff;
+  two.Cor_PTT2 = kFlagOn;  // keys radio 1
+  two.Cor_Delay_HT = QStringLiteral("10000");
+  t.engine.setRadioReader([&](int radio) { return radio == 2 ? two : RadioProgram{}; });
+  QVERIFY(t.engine.sendRadioProgram(2));
+  const QString expected = QStringLiteral("Radio=2;COR=0;DelayDT=00100;PTT1=1;PTT2=0;PTT3=0;PTT4=0;DelayHT=10000;");
+  QCOMPARE(t.controller.receive(70), expected.toLatin1());
+  QVERIFY(t.engine.sendRadioProgram(1));
+  QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
+  // Radio 1's echo opens with a line break of its own.
+  QCOMPARE(t.monitor, expected + "\r\n\r\n" + factoryMessage(1) + "\r\n");
+  QVERIFY(t.failures.isEmpty());
+}
+
+void EngineTest::factoryWritesTheFixedSetWholeGapsApart() {
+  PtyEngine t;
+  t.engine.setRadioReader([](int) {
+    RadioProgram changed;
+    changed.Cor = kFlagOff;
+    return changed;
+  });
+  QSignalSpy busy(&t.engine, &ControllerEngine::busyChanged);
+  QVERIFY(t.engine.sendFactoryProgramming());
+  QVERIFY(t.engine.isBusy());
+  QByteArray line;
+  QList<qint64> arrivals;
+  QElapsedTimer clock;
+  clock.start();
+  bool answered = false;
+  while (line.size() < 4 * 70 && clock.elapsed() < 15000) {
+    const QByteArray got = t.controller.receive(1, 50);
+    if (!got.isEmpty()) {
+      arrivals.append(clock.elapsed());
+      line += got;
+    }
+    if (line.size() == 70 && !answered) {
+      // Answers wait for the first poll after the sequence; nothing else starts.
+      t.controller.send("during");
+      answered = true;
+      t.engine.pollReceive();
+      QVERIFY(!t.engine.sendRadioProgram(1));
+      QVERIFY(!t.engine.changePort(2));
+    }
+  }
+  QCOMPARE(line, (factoryMessage(1) + factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
+  QCOMPARE(arrivals.size(), 4);
+  for (int i = 1; i < 4; ++i)
+    QVERIFY2(arrivals[i] - arrivals[i - 1] >= 2990, qPrintable(QString::number(arrivals[i] - arrivals[i - 1])));
+  QVERIFY(t.waitIdle());
+  QCOMPARE(busy.count(), 2);
+  QCOMPARE(t.monitor, QString());  // no echo, and nothing polled yet
+  t.engine.pollReceive();
+  QCOMPARE(t.monitor, QStringLiteral("during"));
+  QCOMPARE(t.steps.size(), 4);
+  QCOMPARE(t.steps[2].step, 3);
+  QCOMPARE(t.steps[2].nextIn, 3000ms);
+  QCOMPARE(t.steps[3].nextIn, 0ms);
+}
+
+void EngineTest::sendAllGoesOnPastFailingRadios() {
+  // Port 1 does not exist: every radio tries to open, fails and the sequence
+  // goes on with its pause and the next radio.
+  PtyEngine t(2);
+  QElapsedTimer clock;
+  clock.start();
+  QVERIFY(t.engine.sendAllRadioPrograms());
+  QVERIFY(t.waitIdle());
+  QVERIFY(clock.elapsed() >= 9000);
+  QCOMPARE(t.failures.size(), 4);
+  for (int radio = 1; radio <= 4; ++radio) {
+    const OperationFailure& failure = t.failures[radio - 1];
+    QCOMPARE(failure.radio, radio);
+    QCOMPARE(failure.error.step(), LinkStep::Open);
+    QCOMPARE(failure.error.fault(), LinkFault::NoSuchPort);
+    QVERIFY2(failure.text.contains(QStringLiteral("RÁDIO %1").arg(radio)), qPrintable(failure.text));
+  }
+  QCOMPARE(t.monitor, QString());  // the open failed before each echo
+  QCOMPARE(t.steps.size(), 4);
+  QVERIFY(!t.steps[1].written);
+}
+
+void EngineTest::factoryCutShortSaysHowFarItGot() {
+  PtyEngine t;
+  QVERIFY(t.engine.sendFactoryProgramming());
+  QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
+  t.controller.hangUp();
+  QVERIFY(t.waitIdle());
+  QCOMPARE(t.failures.size(), 1);
+  const OperationFailure& failure = t.failures.first();
+  QCOMPARE(failure.operation, Operation::FactoryProgramming);
+  QCOMPARE(failure.written, 1);
+  QCOMPARE(failure.total, 4);
+  QVERIFY2(failure.text.contains(QStringLiteral("1 de 4")), qPrintable(failure.text));
+  QCOMPARE(t.steps.size(), 1);
+}
+
+void EngineTest::leavingThePortListClosesAndTakesTheNumber() {
+  PtyEngine t(3);
+  // Port 1 is stored at start, and nothing is numbered 1 here.
+  QVERIFY(t.engine.sendAtualizarCommand());
+  QCOMPARE(t.failures.size(), 1);
+  QCOMPARE(t.failures[0].error.port(), QStringLiteral("COM1"));
+  // Empty text and COM3 give 0, which is refused; 40000 is no number at all.
+  QVERIFY(t.engine.changePort(0));
+  QVERIFY(t.engine.changePort(std::nullopt, QStringLiteral("40000")));
+  QCOMPARE(t.failures.size(), 3);
+  QCOMPARE(t.failures[1].error.fault(), LinkFault::InvalidNumber);
+  QVERIFY(t.failures[2].text.contains(QStringLiteral("40000")));
+  QCOMPARE(t.engine.portNumber(), qint16(1));
+
+  QVERIFY(t.engine.changePort(3));
+  t.engine.pollReceive();
+  QVERIFY(t.engine.isOpen());
+  // Leaving the list unchanged still closes; the next poll reopens.
+  t.engine.changePort(3);
+  QVERIFY(!t.engine.isOpen());
+  t.engine.sendAtualizarCommand();
+  QCOMPARE(t.controller.receive(9), QByteArray("Atualizar"));
+  QCOMPARE(t.failures.size(), 3);
+}
+
+void EngineTest::closeRightAfterWriteDropsNothing() {
+  PtyEngine t;
+  t.engine.sendRadioProgram(3);
+  t.engine.closePort();  // at once, no event loop between
+  QVERIFY(!t.engine.isOpen());
+  QCOMPARE(t.controller.receive(70, 500), factoryMessage(3).toLatin1());
+}
+
+void EngineTest::hangUpIsToldOnceAndGoesIdle() {
+  PtyEngine t;
+  QSignalSpy lost(&t.engine, &ControllerEngine::connectionLost);
+  t.engine.pollReceive();
+  t.controller.hangUp();
+  QTRY_VERIFY_WITH_TIMEOUT(!t.engine.isOpen(), 2000);
+  QCOMPARE(lost.count(), 1);
+  QVERIFY(lost.first().at(1).toString().contains(QStringLiteral("desconectada")));
+
+  // Back to idle: the event loop no longer spins on the dead descriptor.
+  const std::clock_t before = std::clock();
+  QTest::qWait(500);
+  QVERIFY2(double(std::clock() - before) / CLOCKS_PER_SEC < 0.2, "event loop still busy after hang-up");
+
+  // Polls keep trying silently and add nothing.
+  t.engine.pollReceive();
+  QCOMPARE(lost.count(), 1);
+  QCOMPARE(t.monitor, QString());
+}
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "tst_engine.moc"
