@@ -2,8 +2,12 @@
 
 #include "engine/operator_text.h"
 #include "protocol/programming_message.h"
+#include "serial/port_diagnosis.h"
 #include "serial/serial_link.h"
 #include "serial/serial_port_service.h"
+
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 
 #include <algorithm>
 
@@ -37,6 +41,25 @@ ControllerEngine::ControllerEngine(std::shared_ptr<PortCatalog> ports, std::uniq
 ControllerEngine::~ControllerEngine() = default;
 
 void ControllerEngine::startPolling() { m_pollTimer->start(); }
+
+void ControllerEngine::refreshPorts() {
+  if (m_ports->update(m_scanPorts()))
+    emit portsChanged();
+}
+
+void ControllerEngine::watchPorts() {
+  if (m_rescanTimer)
+    return;
+  // udev makes a node and its links in a burst; look once it has settled.
+  m_rescanTimer = new QTimer(this);
+  m_rescanTimer->setSingleShot(true);
+  m_rescanTimer->setInterval(300);
+  connect(m_rescanTimer, &QTimer::timeout, this, &ControllerEngine::refreshPorts);
+  auto* watcher = new QFileSystemWatcher(this);
+  if (QFileInfo(QStringLiteral("/dev")).isDir())
+    watcher->addPath(QStringLiteral("/dev"));
+  connect(watcher, &QFileSystemWatcher::directoryChanged, m_rescanTimer, qOverload<>(&QTimer::start));
+}
 
 bool ControllerEngine::isOpen() const { return m_link->isOpen(); }
 
@@ -175,7 +198,22 @@ void ControllerEngine::closePort() {
 
 void ControllerEngine::report(Operation operation, int radio, const LinkError& error, int written, int total) {
   OperationFailure failure{operation, radio, error, written, total, {}};
-  failure.text = describeFailure(failure);
+  // Looked into only now, once per failure the operator sees: the holder of
+  // a port, the group that owns it.
+  const bool refused = error.fault() == LinkFault::AccessDenied && !error.device().isEmpty();
+  failure.text = describeFailure(failure, refused ? diagnoseAccessDenied(error.device()) : QString());
+  if (error.fault() == LinkFault::NoSuchPort) {
+    // The operator's next move is to pick a port that is there now.
+    refreshPorts();
+    QStringList present;
+    for (auto it = m_ports->devices().cbegin(); it != m_ports->devices().cend(); ++it) {
+      if (it->present)
+        present.append(m_ports->displayName(it.key()));
+    }
+    failure.text += QLatin1Char('\n') + (present.isEmpty() ? QStringLiteral("Nenhuma porta serial presente agora.")
+                                                           : QStringLiteral("Portas presentes agora: %1.")
+                                                                 .arg(present.join(QStringLiteral(", "))));
+  }
   emit failed(failure);
 }
 

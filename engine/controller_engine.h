@@ -61,6 +61,15 @@ class ControllerEngine final : public QObject {
   // The receive poll, every kPollInterval from now on.
   void startPolling();
 
+  // How the machine's ports are looked for again; by default QSerialPortInfo.
+  void setPortScan(std::function<QList<PortDevice>()> scan) { m_scanPorts = std::move(scan); }
+  // Looks for the machine's ports now: numbers already given never change, a
+  // new device takes the lowest free number. Tells portsChanged() on a change.
+  void refreshPorts();
+  // Looks again whenever the system adds or removes a device node, which
+  // costs nothing while nothing is plugged or pulled.
+  void watchPorts();
+
   // Operations an operator starts. Each returns false, and does nothing, while
   // a sequence runs; otherwise it reports its own failures through failed().
   bool sendRadioProgram(int radio);
@@ -95,6 +104,8 @@ class ControllerEngine final : public QObject {
   void connectionLost(const QString& port, const QString& text);
   // An operation began or ended.
   void busyChanged(bool busy);
+  // A device appeared, went away or came back.
+  void portsChanged();
 
  private:
   struct Step {
@@ -120,6 +131,8 @@ class ControllerEngine final : public QObject {
   RadioReader m_readRadio;
   QTimer* m_pollTimer = nullptr;
   QTimer* m_gapTimer = nullptr;
+  QTimer* m_rescanTimer = nullptr;
+  std::function<QList<PortDevice>()> m_scanPorts = systemPortDevices;
   QElapsedTimer m_sinceLastStep;
   std::optional<Sequence> m_sequence;
 };

@@ -86,9 +86,9 @@ QString progressText(const OperationFailure& failure) {
 
 }  // namespace
 
-QString describeFailure(const OperationFailure& failure) {
+QString describeFailure(const OperationFailure& failure, const QString& cause) {
   return joinLines({operationText(failure), progressText(failure), stepText(failure.error),
-                    faultText(failure.error.fault()), reasonText(failure.error.reason())});
+                    cause.isEmpty() ? faultText(failure.error.fault()) : cause, reasonText(failure.error.reason())});
 }
 
 QString describeConnectionLost(const LinkError& error) {

@@ -10,7 +10,8 @@ namespace zelqon {
 
 // What the operator reads when an operation fails: what was being done, on
 // which port, why in plain Portuguese, and the system's own reason.
-[[nodiscard]] QString describeFailure(const OperationFailure& failure);
+// `cause`, when known, takes the place of the general words for the fault.
+[[nodiscard]] QString describeFailure(const OperationFailure& failure, const QString& cause = {});
 
 // The notice for a port whose device went away while open.
 [[nodiscard]] QString describeConnectionLost(const LinkError& error);

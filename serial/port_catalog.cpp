@@ -1,6 +1,7 @@
 #include "serial/port_catalog.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 
@@ -9,6 +10,12 @@
 namespace zelqon {
 
 namespace {
+
+#ifdef Q_OS_WIN
+constexpr bool kComNames = true;
+#else
+constexpr bool kComNames = false;
+#endif
 
 bool isUsbAdapter(const QString& portName) {
   return portName.startsWith(QLatin1String("ttyUSB")) || portName.startsWith(QLatin1String("ttyACM"));
@@ -23,6 +30,40 @@ std::optional<int> comNumber(const QString& portName) {
   bool ok = false;
   const int number = match.captured(1).toInt(&ok);
   return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+// The USB socket an adapter is plugged into, as sysfs names it ("1-2.4"):
+// the same socket gives the same identity to an adapter with no serial number.
+QString usbSocket(const QString& portName) {
+#ifdef Q_OS_LINUX
+  const QString device = QFileInfo(QStringLiteral("/sys/class/tty/%1/device").arg(portName)).canonicalFilePath();
+  static const QRegularExpression socket(QStringLiteral("/(\\d+-[\\d.]+)(:[\\d.]+)?(/|$)"));
+  QString found;
+  for (auto it = socket.globalMatch(device); it.hasNext();)
+    found = it.next().captured(1);
+  return found;
+#else
+  Q_UNUSED(portName);
+  return {};
+#endif
+}
+
+QString identityOf(const QSerialPortInfo& info) {
+  if (!info.hasVendorIdentifier())
+    return {};
+  const QString ids = QStringLiteral("usb:%1:%2")
+                          .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                          .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+  if (!info.serialNumber().isEmpty())
+    return ids + QLatin1Char(':') + info.serialNumber();
+  const QString socket = usbSocket(info.portName());
+  return socket.isEmpty() ? QString() : ids + QLatin1Char('@') + socket;
+}
+
+bool sameDevice(const PortDevice& known, const PortDevice& seen) {
+  if (!known.identity.isEmpty() || !seen.identity.isEmpty())
+    return known.identity == seen.identity;
+  return known.systemLocation == seen.systemLocation;
 }
 
 }  // namespace
@@ -76,7 +117,9 @@ PortCatalog PortCatalog::fromDevices(QList<PortDevice> devices, bool comNames) {
       if (const auto number = comNumber(device.portName))
         numbered.insert(*number, device);
     }
-    return PortCatalog(std::move(numbered));
+    PortCatalog catalog(std::move(numbered));
+    catalog.m_comNames = true;
+    return catalog;
   }
   std::stable_sort(devices.begin(), devices.end(), [](const PortDevice& a, const PortDevice& b) {
     const bool usbA = isUsbAdapter(a.portName);
@@ -91,7 +134,7 @@ PortCatalog PortCatalog::fromDevices(QList<PortDevice> devices, bool comNames) {
   return PortCatalog(std::move(numbered));
 }
 
-PortCatalog PortCatalog::fromSystem() {
+QList<PortDevice> systemPortDevices() {
   QList<PortDevice> devices;
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     if (isPlaceholderUart(info.portName()))
@@ -100,13 +143,43 @@ PortCatalog PortCatalog::fromSystem() {
     if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer()))
       description =
           description.isEmpty() ? info.manufacturer() : description + QLatin1String(", ") + info.manufacturer();
-    devices.append({info.portName(), info.systemLocation(), description});
+    devices.append({info.portName(), info.systemLocation(), description, identityOf(info)});
   }
-#ifdef Q_OS_WIN
-  return fromDevices(std::move(devices), true);
-#else
-  return fromDevices(std::move(devices), false);
-#endif
+  return devices;
+}
+
+PortCatalog PortCatalog::fromSystem() { return fromDevices(systemPortDevices(), kComNames); }
+
+bool PortCatalog::update(const QList<PortDevice>& present) {
+  QMap<int, PortDevice> next = m_devices;
+  for (PortDevice& known : next)
+    known.present = false;
+  QList<PortDevice> fresh;
+  for (const PortDevice& seen : present) {
+    const auto known = std::find_if(next.begin(), next.end(), [&](const PortDevice& d) { return sameDevice(d, seen); });
+    if (known != next.end())
+      *known = seen;
+    else
+      fresh.append(seen);
+  }
+  if (m_comNames) {
+    for (const PortDevice& seen : std::as_const(fresh)) {
+      if (const auto number = comNumber(seen.portName))
+        next.insert(*number, seen);
+    }
+  } else {
+    int number = 1;
+    const PortCatalog ordered = fromDevices(fresh, false);
+    for (const PortDevice& seen : ordered.devices()) {
+      while (next.contains(number))
+        ++number;
+      next.insert(number, seen);
+    }
+  }
+  if (next == m_devices)
+    return false;
+  m_devices = std::move(next);
+  return true;
 }
 
 std::optional<PortDevice> PortCatalog::device(int number) const {
@@ -119,9 +192,27 @@ std::optional<PortDevice> PortCatalog::device(int number) const {
 QString PortCatalog::displayName(int number) const {
   QString name = QStringLiteral("COM%1").arg(number);
   const auto found = device(number);
-  if (!found || found->systemLocation.compare(name, Qt::CaseInsensitive) == 0)
+  // Windows opens COM3 as \\.\COM3: the name says it all there.
+  QString location = found ? found->systemLocation : QString();
+  if (location.startsWith(QLatin1String("\\\\.\\")))
+    location.remove(0, 4);
+  if (location.isEmpty() || location.compare(name, Qt::CaseInsensitive) == 0)
     return name;
   return QStringLiteral("%1 (%2)").arg(name, found->systemLocation);
+}
+
+QString PortCatalog::describe(int number) const {
+  const auto found = device(number);
+  if (!found)
+    return {};
+  QString text = displayName(number);
+  if (text.contains(QLatin1Char('(')))
+    text = QStringLiteral("COM%1: %2").arg(number).arg(found->systemLocation);
+  if (!found->description.isEmpty())
+    text += QStringLiteral(" (%1)").arg(found->description);
+  if (!found->present)
+    text += QStringLiteral(" — ausente");
+  return text;
 }
 
 }  // namespace zelqon

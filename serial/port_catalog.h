@@ -13,13 +13,25 @@ struct PortDevice {
   QString portName;        // "COM3", "ttyUSB0"
   QString systemLocation;  // what the port is opened by: "COM3", "/dev/ttyUSB0"
   QString description;     // e.g. the USB adapter's product name; may be empty
+  // What recognises the same adapter when it comes back, perhaps under
+  // another node: vendor, product and serial number, or the USB socket it is
+  // plugged into. Empty: the node's path is all there is.
+  QString identity = {};
+  bool present = true;  // false once the device has gone away
   friend bool operator==(const PortDevice&, const PortDevice&) = default;
 };
 
-// The numbering of the machine's serial devices, taken once at start-up.
-// On Windows port n is the device COMn. Elsewhere the devices are numbered
-// from 1: USB adapters (ttyUSB*, ttyACM*) first, then the others, each group
-// in natural order of name, so "ttyUSB2" comes before "ttyUSB10".
+// The machine's serial devices now, as QSerialPortInfo reports them, less
+// legacy ttyS ports with no UART behind them.
+[[nodiscard]] QList<PortDevice> systemPortDevices();
+
+// The numbering of the machine's serial devices. On Windows port n is the
+// device COMn. Elsewhere the devices present at start-up are numbered from 1:
+// USB adapters (ttyUSB*, ttyACM*) first, then the others, each group in
+// natural order of name, so "ttyUSB2" comes before "ttyUSB10"; a device that
+// appears later takes the lowest free number. A number once given stays with
+// its device for the whole run, also while it is absent, so an adapter pulled
+// and plugged back gets its old number again.
 class PortCatalog {
  public:
   PortCatalog() = default;
@@ -31,13 +43,21 @@ class PortCatalog {
   // Numbers devices by their COMn name (Windows) or by the POSIX order above.
   [[nodiscard]] static PortCatalog fromDevices(QList<PortDevice> devices, bool comNames);
 
+  // Takes the devices present now: known ones keep their numbers, new ones
+  // are numbered, missing ones are marked absent. True when anything changed.
+  bool update(const QList<PortDevice>& present);
+
   [[nodiscard]] std::optional<PortDevice> device(int number) const;
   // "COM3 (/dev/ttyUSB0)", or "COM3" where the name says it all.
   [[nodiscard]] QString displayName(int number) const;
+  // The port list's tooltip: "COM3: /dev/ttyUSB0 (FT232R USB UART)", with
+  // "ausente" for a device that has gone away.
+  [[nodiscard]] QString describe(int number) const;
   [[nodiscard]] const QMap<int, PortDevice>& devices() const { return m_devices; }
 
  private:
   QMap<int, PortDevice> m_devices;
+  bool m_comNames = false;
 };
 
 // Natural order of device names: digit runs compare as numbers.

@@ -111,6 +111,7 @@ inline zelqon::PortCatalog ptyCatalog(const QMap<int, QString>& paths) {
 // the monitor text as the window would show it, failures and progress.
 struct PtyEngine {
   explicit PtyEngine(int number = 1) : engine(ptyCatalog({{number, controller.slavePath()}})) {
+    engine.setPortScan([ports = engine.ports().devices()] { return ports.values(); });
     QObject::connect(&engine, &zelqon::ControllerEngine::received, [this](const QString& text) { monitor += text; });
     QObject::connect(&engine, &zelqon::ControllerEngine::echoed, [this](const QString& text) { monitor += text; });
     QObject::connect(&engine, &zelqon::ControllerEngine::failed,

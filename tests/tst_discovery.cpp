@@ -49,6 +49,7 @@ class DiscoveryTest : public QObject {
   void portListHoldsExistingPortsUpTo16();
   void placeholderUartsAreLeftOut();
   void displayNameShowsTheDevice();
+  void numbersFollowTheAdapterWhileTheProgramRuns();
 };
 
 void DiscoveryTest::posixNumbersUsbAdaptersFirstInNaturalOrder() {
@@ -121,6 +122,38 @@ void DiscoveryTest::displayNameShowsTheDevice() {
   QCOMPARE(posix.displayName(1), QStringLiteral("COM1 (/dev/ttyUSB0)"));
   QCOMPARE(posix.displayName(2), QStringLiteral("COM2"));
   QCOMPARE(windowsCatalog({5}).displayName(5), QStringLiteral("COM5"));
+  // Windows opens COM5 as \\.\COM5; the operator knows it as COM5.
+  const auto windows = PortCatalog::fromDevices({{"COM5", "\\\\.\\COM5", "USB Serial Port"}}, true);
+  QCOMPARE(windows.displayName(5), QStringLiteral("COM5"));
+  QCOMPARE(windows.describe(5), QStringLiteral("COM5 (USB Serial Port)"));
+}
+
+void DiscoveryTest::numbersFollowTheAdapterWhileTheProgramRuns() {
+  const PortDevice ftdi{"ttyUSB0", "/dev/ttyUSB0", "FT232R", "usb:0403:6001:A1"};
+  const PortDevice uart{"ttyS0", "/dev/ttyS0", {}};
+  PortCatalog catalog = PortCatalog::fromDevices({uart, ftdi}, false);
+  QCOMPARE(catalog.device(1)->portName, QStringLiteral("ttyUSB0"));
+
+  // Plugged in later: the lowest free number; the others keep theirs.
+  const PortDevice ch340{"ttyUSB1", "/dev/ttyUSB1", "CH340", "usb:1a86:7523@1-2"};
+  QVERIFY(catalog.update({uart, ftdi, ch340}));
+  QCOMPARE(catalog.device(3)->identity, ch340.identity);
+  QCOMPARE(catalog.device(2)->portName, QStringLiteral("ttyS0"));
+  QVERIFY(!catalog.update({uart, ftdi, ch340}));  // nothing new
+
+  // Pulled: the entry stays, marked absent.
+  QVERIFY(catalog.update({uart, ch340}));
+  QVERIFY(!catalog.device(1)->present);
+  QVERIFY(catalog.describe(1).endsWith(QStringLiteral("ausente")));
+  QCOMPARE(DetectaCOM::listedPorts(catalog), (QStringList{"1", "2", "3"}));
+
+  // Back under another node: recognised, same number, new node.
+  const PortDevice ftdiAgain{"ttyUSB2", "/dev/ttyUSB2", "FT232R", ftdi.identity};
+  QVERIFY(catalog.update({uart, ch340, ftdiAgain}));
+  QCOMPARE(catalog.device(1)->systemLocation, QStringLiteral("/dev/ttyUSB2"));
+  QVERIFY(catalog.device(1)->present);
+  QCOMPARE(catalog.devices().size(), 3);
+  QCOMPARE(catalog.describe(1), QStringLiteral("COM1: /dev/ttyUSB2 (FT232R)"));
 }
 
 QTEST_GUILESS_MAIN(DiscoveryTest)

@@ -25,6 +25,7 @@ class EngineTest : public QObject {
   void sendAllGoesOnPastFailingRadios();
   void factoryCutShortSaysHowFarItGot();
   void leavingThePortListClosesAndTakesTheNumber();
+  void refusedPortNamesItsHolder();
   void closeRightAfterWriteDropsNothing();
   void hangUpIsToldOnceAndGoesIdle();
 };
@@ -187,6 +188,20 @@ void EngineTest::leavingThePortListClosesAndTakesTheNumber() {
   t.engine.sendAtualizarCommand();
   QCOMPARE(t.controller.receive(9), QByteArray("Atualizar"));
   QCOMPARE(t.failures.size(), 3);
+}
+
+void EngineTest::refusedPortNamesItsHolder() {
+  PtyEngine t;
+  SerialPortService otherProgram(t.engine.ports());
+  otherProgram.open();
+  QVERIFY(t.engine.sendFactoryProgramming());
+  QCOMPARE(t.failures.size(), 1);
+  QCOMPARE(t.failures[0].error.fault(), LinkFault::AccessDenied);
+  const QString text = t.failures[0].text;
+  for (const QString& part : {t.controller.slavePath(), QStringLiteral("processo %1").arg(QCoreApplication::applicationPid()),
+                              QStringLiteral("0 de 4")})
+    QVERIFY2(text.contains(part), qPrintable(text));
+  QCOMPARE(t.controller.receive(1, 100), QByteArray());
 }
 
 void EngineTest::closeRightAfterWriteDropsNothing() {

@@ -29,6 +29,8 @@ namespace {
 // decides when a poll happens.
 struct ShownWindow {
   explicit ShownWindow(const PortCatalog& catalog) : window(catalog) {
+    // The machine's own ports stay out of it.
+    window.engine().setPortScan([ports = catalog.devices()] { return ports.values(); });
     get<QTimer>(QStringLiteral("Timer1"))->stop();
     window.show();
     window.activateWindow();
@@ -83,6 +85,7 @@ class WindowTest : public QObject {
   void startupFillsListsAndSetsDefaults();
   void tabOrderVisitsTheShownPageOnly();
   void leavingThePortListChangesThePort();
+  void portListFollowsTheAdapter();
   void togglesAndSendsReachTheLine();
   void failuresAreShownOnceTheHandlerEnds();
   void pulledAdapterIsToldToTheOperator();
@@ -311,6 +314,28 @@ void WindowTest::leavingThePortListChangesThePort() {
   QVERIFY(!w.window.engine().isOpen());
   w.poll();
   QVERIFY(w.window.engine().isOpen());
+}
+
+void WindowTest::portListFollowsTheAdapter() {
+  QList<PortDevice> present{{"ttyUSB0", "/dev/ttyUSB0", "FT232R", "usb:0403:6001:A1"}};
+  ShownWindow w{PortCatalog::fromDevices(present, false)};
+  w.window.engine().setPortScan([&] { return present; });
+  auto* list = w.get<PortList>("cboComm");
+  list->setEditText(QStringLiteral("7"));  // typed, not yet left
+
+  present.append({"ttyACM0", "/dev/ttyACM0", "Arduino", "usb:2341:0043:B2"});
+  w.window.engine().refreshPorts();
+  QCOMPARE(itemsOf(list), (QStringList{"1", "2"}));
+  QCOMPARE(list->currentText(), QStringLiteral("7"));
+  QCOMPARE(list->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("COM2: /dev/ttyACM0 (Arduino)"));
+
+  present.removeFirst();  // pulled: its entry stays, marked absent
+  present.append({"ttyUSB1", "/dev/ttyUSB1", "CH340", "usb:1a86:7523@1-2"});
+  list->showPopup();  // opening the list looks again
+  list->hidePopup();
+  QCOMPARE(itemsOf(list), (QStringList{"1", "2", "3"}));
+  QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().endsWith(QStringLiteral("ausente")));
+  QCOMPARE(w.window.engine().portNumber(), qint16(1));  // nothing chosen by it
 }
 
 void WindowTest::togglesAndSendsReachTheLine() {

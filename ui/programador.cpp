@@ -102,7 +102,7 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
       break;
     }
     case Kind::PortList: {
-      auto* list = new QComboBox(parent);
+      auto* list = new PortList(parent);
       list->setEditable(true);
       // Typed text stays as typed: no completion, no new entries.
       list->setCompleter(nullptr);
@@ -157,7 +157,7 @@ void Programador::buildWindowControls() {
         m_monitor->setAccessibleName(QStringLiteral("Monitor de envio e recebimento de dados"));
         break;
       case Kind::PortList:
-        m_portList = static_cast<QComboBox*>(widget);
+        m_portList = static_cast<PortList*>(widget);
         m_portList->setAccessibleName(QStringLiteral("Porta COM"));
         m_portList->installEventFilter(this);
         break;
@@ -264,6 +264,11 @@ void Programador::connectEngine() {
           [this](const QString&, const QString& text) { noteFailure(text); });
   connect(m_engine, &ControllerEngine::progress, this, &Programador::showProgress);
   connect(m_engine, &ControllerEngine::busyChanged, this, &Programador::onBusyChanged);
+  connect(m_engine, &ControllerEngine::portsChanged, this, &Programador::listPorts);
+  // Looked for again when the operator opens the list, and whenever a device
+  // node comes or goes.
+  connect(m_portList, &PortList::aboutToShowPopup, m_engine, &ControllerEngine::refreshPorts);
+  m_engine->watchPorts();
 
   m_progressTimer = new QTimer(this);
   m_progressTimer->setInterval(1000);
@@ -279,16 +284,8 @@ RadioProgram Programador::readRadio(int radio) const {
 }
 
 void Programador::Form_Load() {
-  const PortCatalog& ports = m_engine->ports();
   m_portList->clear();
-  for (const QString& entry : DetectaCOM::listedPorts(ports)) {
-    const auto device = ports.device(entry.toInt());
-    m_portList->addItem(entry);
-    QString tip = QStringLiteral("COM%1: %2").arg(entry, device->systemLocation);
-    if (!device->description.isEmpty())
-      tip += QStringLiteral(" (%1)").arg(device->description);
-    m_portList->setItemData(m_portList->count() - 1, tip, Qt::ToolTipRole);
-  }
+  listPorts();
   // With no port at all the list stays empty and shows no text.
   if (m_portList->count() > 0)
     m_portList->setCurrentIndex(0);
@@ -301,6 +298,26 @@ void Programador::Form_Load() {
     }
     m_radios.at(index) = RadioProgram{};
   }
+}
+
+void Programador::listPorts() {
+  // Entries are only ever added: a number once shown keeps its place, and
+  // what the operator typed stays as typed.
+  const PortCatalog& ports = m_engine->ports();
+  const QString typed = m_portList->currentText();
+  const bool wasEmpty = m_portList->count() == 0;
+  int row = 0;
+  for (const QString& entry : DetectaCOM::listedPorts(ports)) {
+    while (row < m_portList->count() && m_portList->itemText(row).toInt() < entry.toInt())
+      ++row;
+    if (row == m_portList->count() || m_portList->itemText(row) != entry)
+      m_portList->insertItem(row, entry);
+    m_portList->setItemData(row, ports.describe(entry.toInt()), Qt::ToolTipRole);
+  }
+  if (!wasEmpty || !typed.isEmpty())
+    m_portList->setEditText(typed);
+  else if (m_portList->count() > 0)
+    m_portList->setCurrentIndex(0);
 }
 
 void Programador::cboComm_LostFocus() {

@@ -22,6 +22,7 @@ class QTimer;
 namespace zelqon {
 
 class MonitorView;
+class PortList;
 class TabControl;
 
 // The programming window: the program's only window. It holds the four
@@ -72,6 +73,8 @@ class Programador final : public QWidget {
   void buildRadioPage(int radio, QWidget* page);
   void runAction(layout::Action action);
   void applyFocusOrder();
+  // Puts the ports of the numbering into the port list.
+  void listPorts();
 
   void connectEngine();
   void onBusyChanged(bool busy);
@@ -84,7 +87,7 @@ class Programador final : public QWidget {
   std::array<RadioPage, kRadioCount> m_pages{};
   QHash<QString, QWidget*> m_focusable;
   MonitorView* m_monitor = nullptr;
-  QComboBox* m_portList = nullptr;
+  PortList* m_portList = nullptr;
   TabControl* m_tabs = nullptr;
   ControllerEngine* m_engine = nullptr;
 

@@ -110,6 +110,11 @@ void DelayList::wheelEvent(QWheelEvent* event) {
   QComboBox::wheelEvent(event);
 }
 
+void PortList::showPopup() {
+  emit aboutToShowPopup();
+  QComboBox::showPopup();
+}
+
 LineShape::LineShape(const layout::TwipLine& line, QWidget* parent) : QWidget(parent) {
   const int x1 = layout::pixels(std::min(line.x1, line.x2));
   const int y1 = layout::pixels(std::min(line.y1, line.y2));

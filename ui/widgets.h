@@ -42,6 +42,18 @@ class DelayList final : public QComboBox {
   void wheelEvent(QWheelEvent* event) override;
 };
 
+// The editable port list; says when its drop-down is about to open, so that
+// the ports can be looked for again first.
+class PortList final : public QComboBox {
+  Q_OBJECT
+ public:
+  using QComboBox::QComboBox;
+  void showPopup() override;
+
+ signals:
+  void aboutToShowPopup();
+};
+
 // A straight one-pixel line in the window-text colour, beneath the controls.
 class LineShape final : public QWidget {
   Q_OBJECT
