@@ -33,8 +33,7 @@ test: build
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
 
-# The reliability cases in their long forms: 10 MB through the line, a
-# million typed port texts against the reference reading.
+# The reliability cases in their long forms: 10 MB through the line.
 soak: build
 	ZELQON_SOAK=1 QT_QPA_PLATFORM=offscreen $(BUILD)/tests/tst_reliability
 
