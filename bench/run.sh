@@ -2,15 +2,16 @@
 # Runs every benchmark on a private Xvfb display and prints its figures, each
 # after the command that reproduces it.
 #   bench/run.sh BUILD_DIR [quick]
-# "quick" shortens the runs (fewer start-ups, 10 s idle, 2 MB monitor) for a
-# look that does not take ten minutes; the recorded figures use the full form.
+# "quick" shortens the runs (fewer start-ups, 10 s idle, 2 MB monitor, one
+# factory run) for a look that does not take ten minutes; the recorded figures
+# use the full form.
 set -euo pipefail
 
 build=${1:?usage: bench/run.sh BUILD_DIR [quick]}
 quick=${2:-}
-runs=15 idle_seconds=60 monitor_mb=16
+runs=15 idle_seconds=60 monitor_mb=16 factory_runs=5 cli_runs=30
 if [[ $quick == quick ]]; then
-  runs=5 idle_seconds=10 monitor_mb=2
+  runs=5 idle_seconds=10 monitor_mb=2 factory_runs=1 cli_runs=10
 fi
 
 # A display of our own, with no window manager: the start-up figure is the
@@ -42,3 +43,5 @@ step "$bench/bench_click_to_line" 500
 step "$bench/bench_idle" "$idle_seconds"
 step "$bench/bench_monitor" lines "$monitor_mb"
 step "$bench/bench_monitor" unbroken "$monitor_mb"
+step "$bench/bench_factory_gaps" "$factory_runs"
+step "$bench/bench_cli_first_byte" "$build/cli/zelqon-cli" "$cli_runs"

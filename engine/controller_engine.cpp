@@ -23,8 +23,11 @@ ControllerEngine::ControllerEngine(std::shared_ptr<PortCatalog> ports, std::uniq
     service = std::make_unique<SerialPortService>(std::shared_ptr<const PortCatalog>(m_ports));
   m_link = new SerialLink(std::move(service), this);
   m_link->setObjectName(QStringLiteral("MSComm"));
-  connect(m_link, &SerialLink::connectionLost, this,
-          [this](const LinkError& error) { emit connectionLost(error.port(), describeConnectionLost(error)); });
+  connect(m_link, &SerialLink::connectionLost, this, [this](const LinkError& error) {
+    if (isBusy())
+      m_lostDuringSequence = error;
+    emit connectionLost(error, describeConnectionLost(error));
+  });
 
   m_pollTimer = new QTimer(this);
   m_pollTimer->setObjectName(QStringLiteral("Timer1"));
@@ -126,9 +129,14 @@ bool ControllerEngine::changePort(std::optional<qint16> number, const QString& a
   return true;
 }
 
+bool ControllerEngine::openPort() {
+  return start(Operation::OpenPort, {{0, [this] { m_link->ensurePortOpen(); }}}, true);
+}
+
 bool ControllerEngine::start(Operation operation, QList<Step> steps, bool stopAtFailure) {
   if (isBusy())
     return false;
+  m_lostDuringSequence.reset();
   m_sequence = Sequence{operation, std::move(steps), stopAtFailure};
   emit busyChanged(true);
   runNextStep();
@@ -146,7 +154,8 @@ void ControllerEngine::runNextStep() {
     step.run();
     ++sequence.written;
   } catch (const LinkError& error) {
-    report(sequence.operation, step.radio, error, sequence.written, count);
+    const bool lost = error.fault() == LinkFault::NotOpen && m_lostDuringSequence;
+    report(sequence.operation, step.radio, lost ? *m_lostDuringSequence : error, sequence.written, count);
     stop = sequence.stopAtFailure;
     written = false;
   }

@@ -79,6 +79,8 @@ class ControllerEngine final : public QObject {
   // Closes the port and takes `number` for the next open; no number (a typed
   // text that is not one) leaves the previous number in place.
   bool changePort(std::optional<qint16> number, const QString& asTyped = {});
+  // Opens the port now, for a front end that only listens.
+  bool openPort();
 
   // Opens on demand and passes on what arrived; silent on failure, since it
   // runs every second and simply tries again.
@@ -101,7 +103,7 @@ class ControllerEngine final : public QObject {
   void progress(const zelqon::SequenceProgress& progress);
   void failed(const zelqon::OperationFailure& failure);
   // The open port went away by itself; `text` is the operator's notice.
-  void connectionLost(const QString& port, const QString& text);
+  void connectionLost(const zelqon::LinkError& error, const QString& text);
   // An operation began or ended.
   void busyChanged(bool busy);
   // A device appeared, went away or came back.
@@ -135,6 +137,9 @@ class ControllerEngine final : public QObject {
   std::function<QList<PortDevice>()> m_scanPorts = systemPortDevices;
   QElapsedTimer m_sinceLastStep;
   std::optional<Sequence> m_sequence;
+  // The device that went away while a sequence ran: why its next command
+  // found the port closed.
+  std::optional<LinkError> m_lostDuringSequence;
 };
 
 }  // namespace zelqon

@@ -18,6 +18,8 @@ QString operationText(const OperationFailure& failure) {
       return QStringLiteral("O comando Atualizar não foi enviado.");
     case Operation::ChangePort:
       return QStringLiteral("A porta não foi trocada.");
+    case Operation::OpenPort:
+      return QStringLiteral("A porta não foi aberta.");
   }
   return {};
 }
@@ -91,9 +93,9 @@ QString describeFailure(const OperationFailure& failure, const QString& cause) {
                     cause.isEmpty() ? faultText(failure.error.fault()) : cause, reasonText(failure.error.reason())});
 }
 
-QString describeConnectionLost(const LinkError& error) {
+QString describeConnectionLost(const LinkError& error, bool reopens) {
   return joinLines({QStringLiteral("A porta %1 foi desconectada e fechada.").arg(error.port()),
-                    QStringLiteral("Ela será aberta de novo assim que o dispositivo voltar."),
+                    reopens ? QStringLiteral("Ela será aberta de novo assim que o dispositivo voltar.") : QString(),
                     reasonText(error.reason())});
 }
 

@@ -13,8 +13,9 @@ namespace zelqon {
 // `cause`, when known, takes the place of the general words for the fault.
 [[nodiscard]] QString describeFailure(const OperationFailure& failure, const QString& cause = {});
 
-// The notice for a port whose device went away while open.
-[[nodiscard]] QString describeConnectionLost(const LinkError& error);
+// The notice for a port whose device went away while open; `reopens` where
+// the program goes on and opens it again when it is next needed.
+[[nodiscard]] QString describeConnectionLost(const LinkError& error, bool reopens = true);
 
 struct SequenceProgress;
 

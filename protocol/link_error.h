@@ -50,7 +50,7 @@ class LinkError : public std::runtime_error {
 };
 
 // The operations an operator starts; each reports its own failure.
-enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, ChangePort };
+enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, ChangePort, OpenPort };
 
 struct OperationFailure {
   Operation operation = Operation::SendRadio;

@@ -37,6 +37,9 @@ class PtyPeer {
     ::tcsetattr(slave, TCSANOW, &raw);
     ::close(slave);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // The controller's end stays with the test: a program started from it
+    // would keep the line up after hangUp().
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
   }
   ~PtyPeer() { hangUp(); }
   PtyPeer(const PtyPeer&) = delete;

@@ -261,7 +261,7 @@ void Programador::connectEngine() {
   connect(m_engine, &ControllerEngine::failed, this,
           [this](const OperationFailure& failure) { noteFailure(failure.text); });
   connect(m_engine, &ControllerEngine::connectionLost, this,
-          [this](const QString&, const QString& text) { noteFailure(text); });
+          [this](const LinkError&, const QString& text) { noteFailure(text); });
   connect(m_engine, &ControllerEngine::progress, this, &Programador::showProgress);
   connect(m_engine, &ControllerEngine::busyChanged, this, &Programador::onBusyChanged);
   connect(m_engine, &ControllerEngine::portsChanged, this, &Programador::listPorts);

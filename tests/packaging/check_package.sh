@@ -17,7 +17,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file; do
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file readelf; do
   command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (make test installs it)" >&2; exit 1; }
 done
 [[ ${#sizes[@]} -gt 0 ]] || { echo "FAIL: no icon sizes given" >&2; exit 1; }
@@ -58,6 +58,8 @@ has() {  # has MODE_PATTERN PATH
   grep -Eq "^$1 \./$2\$" <<<"$contents"
 }
 has '-rwx..x..x' usr/bin/zelqon || fail "usr/bin/zelqon missing or not executable"
+has '-rwx..x..x' usr/bin/zelqon-cli || fail "usr/bin/zelqon-cli missing or not executable"
+has '-rw-r--r--' usr/share/man/man1/zelqon-cli.1.gz || fail "usr/share/man/man1/zelqon-cli.1.gz missing"
 has '-rw-r--r--' usr/share/applications/zelqon.desktop || fail "usr/share/applications/zelqon.desktop missing"
 has '-rw-r--r--' "usr/share/metainfo/$metainfo_name" || fail "usr/share/metainfo/$metainfo_name missing"
 has '-rw-r--r--' usr/share/doc/zelqon/copyright || fail "usr/share/doc/zelqon/copyright missing"
@@ -92,6 +94,18 @@ for size in "${sizes[@]}"; do
   [[ $kind == "PNG image data, $size x $size, "*RGBA* ]] || fail "${size}x${size} icon is $kind"
 done
 file -b "$root/usr/bin/zelqon" | grep -q '^ELF .*, stripped$' || fail "usr/bin/zelqon is not a stripped ELF executable"
+
+# The menu entry starts a program the package holds.
+exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+[[ -x "$root/usr/bin/$exec_name" ]] || fail "the menu entry starts $exec_name, which is not in usr/bin"
+
+# The command line needs no display: no Qt GUI library, and --help runs with
+# no display at all.
+if readelf -d "$root/usr/bin/zelqon-cli" | grep -Eq 'libQt6(Gui|Widgets)'; then
+  fail "usr/bin/zelqon-cli links a Qt GUI library"
+fi
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zelqon-cli" --help >/dev/null 2>&1 ||
+  fail "zelqon-cli --help fails with no display"
 
 if [[ $failures -gt 0 ]]; then
   echo "$failures packaging check(s) failed" >&2

@@ -1,0 +1,133 @@
+#include "cli/controller_run.h"
+
+#include "cli/stop_signals.h"
+#include "engine/controller_engine.h"
+#include "engine/operator_text.h"
+#include "protocol/programming_message.h"
+#include "serial/detecta_com.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace zelqon::cli {
+
+namespace {
+
+void writeOut(const QByteArray& bytes) {
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+  std::fflush(stdout);
+}
+
+PortCatalog catalogFor(const PortChoice& port) {
+  if (port.devicePath.isEmpty())
+    return PortCatalog::fromSystem();
+  return PortCatalog({{1, PortDevice{QFileInfo(port.devicePath).fileName(), port.devicePath, {}}}});
+}
+
+// Runs one operation of the engine to its end, each step told on stderr;
+// true when it went through.
+bool runOperation(ControllerEngine& engine, const std::function<bool()>& operation, ExitStatus& status) {
+  std::optional<OperationFailure> failure;
+  const QMetaObject::Connection steps = QObject::connect(&engine, &ControllerEngine::progress, [](const SequenceProgress& step) {
+    if (step.count > 1 || step.operation != Operation::OpenPort)
+      printNotice(describeProgress(step, step.nextIn));
+  });
+  const QMetaObject::Connection failures =
+      QObject::connect(&engine, &ControllerEngine::failed, [&failure](const OperationFailure& failed) { failure = failed; });
+  const QMetaObject::Connection end = QObject::connect(&engine, &ControllerEngine::busyChanged, [](bool busy) {
+    if (!busy)
+      QCoreApplication::exit(0);
+  });
+  QTimer::singleShot(0, &engine, [&operation] { (void)operation(); });
+  QCoreApplication::exec();
+  QObject::disconnect(steps);
+  QObject::disconnect(failures);
+  QObject::disconnect(end);
+  if (!failure)
+    return true;
+  printError(oneLine(failure->text));
+  status = exitStatusOf(failure->error.fault());
+  return false;
+}
+
+ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
+  ExitStatus status = ExitStatus::Ok;
+  if (!runOperation(engine, [&engine] { return engine.openPort(); }, status))
+    return status;
+  QObject::connect(&engine, &ControllerEngine::rawReceived, &writeOut);
+  printNotice(
+      QStringLiteral("Monitorando a porta %1; Ctrl+C encerra.").arg(engine.ports().displayName(engine.portNumber())));
+
+  QObject::connect(&engine, &ControllerEngine::connectionLost, [&status](const LinkError& error, const QString&) {
+    // The monitor ends here: no promise to open the port again.
+    printError(oneLine(describeConnectionLost(error, false)) + QStringLiteral(" Monitor encerrado."));
+    status = ExitStatus::ConnectionLost;
+    QCoreApplication::exit(0);
+  });
+  // What arrived since the last poll is passed on before the port closes.
+  const auto finish = [&engine] {
+    engine.pollReceive();
+    QCoreApplication::exit(0);
+  };
+  StopSignals stop;
+  QObject::connect(&stop, &StopSignals::stopRequested, &engine, finish);
+  if (request.seconds)
+    QTimer::singleShot(std::chrono::seconds(*request.seconds), Qt::PreciseTimer, &engine, finish);
+  engine.startPolling();
+  QCoreApplication::exec();
+  engine.closePort();
+  return status;
+}
+
+}  // namespace
+
+ExitStatus listPorts() {
+  const PortCatalog catalog = PortCatalog::fromSystem();
+  const QStringList entries = DetectaCOM::listedPorts(catalog);
+  if (entries.isEmpty())
+    printNotice(QStringLiteral("Nenhuma porta serial encontrada."));
+  QString lines;
+  for (const QString& entry : entries) {
+    const auto device = catalog.device(entry.toInt());
+    lines += QStringLiteral("%1\t%2\t%3\n").arg(entry, device->systemLocation, device->description);
+  }
+  writeOut(lines.toUtf8());
+  return ExitStatus::Ok;
+}
+
+ExitStatus printMessages(const Request& request) {
+  QString lines;
+  if (request.command == Command::Send) {
+    lines = buildProgrammingMessage(request.radio, request.program) + QLatin1Char('\n');
+  } else {
+    for (int radio = 1; radio <= kRadioCount; ++radio)
+      lines += factoryMessage(radio) + QLatin1Char('\n');
+  }
+  writeOut(lines.toLatin1());
+  return ExitStatus::Ok;
+}
+
+ExitStatus runOnController(const Request& request) {
+  ControllerEngine engine(catalogFor(request.port));
+  (void)engine.changePort(request.port.number);
+  if (request.command == Command::Monitor)
+    return runMonitor(engine, request);
+  engine.setRadioReader([program = request.program](int) { return program; });
+  ExitStatus status = ExitStatus::Ok;
+  runOperation(
+      engine,
+      [&] {
+        return request.command == Command::Send ? engine.sendRadioProgram(request.radio)
+                                                : engine.sendFactoryProgramming();
+      },
+      status);
+  engine.closePort();
+  return status;
+}
+
+}  // namespace zelqon::cli

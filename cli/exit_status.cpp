@@ -1,0 +1,45 @@
+#include "cli/exit_status.h"
+
+#include <QStringList>
+
+#include <cstdio>
+
+namespace zelqon::cli {
+
+ExitStatus exitStatusOf(LinkFault fault) {
+  switch (fault) {
+    case LinkFault::InvalidNumber:
+      return ExitStatus::Usage;
+    case LinkFault::NoSuchPort:
+      return ExitStatus::NoSuchPort;
+    case LinkFault::AccessDenied:
+      return ExitStatus::AccessDenied;
+    case LinkFault::DeviceGone:
+      return ExitStatus::ConnectionLost;
+    case LinkFault::NotOpen:
+    case LinkFault::Timeout:
+    case LinkFault::Other:
+      break;
+  }
+  return ExitStatus::IoFailure;
+}
+
+QString oneLine(const QString& text) {
+  QStringList parts;
+  for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    const QString trimmed = line.trimmed();
+    if (!trimmed.isEmpty())
+      parts.append(trimmed);
+  }
+  return parts.join(QLatin1Char(' '));
+}
+
+void printNotice(const QString& text) {
+  const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+  std::fflush(stderr);
+}
+
+void printError(const QString& text) { printNotice(QStringLiteral("zelqon-cli: ") + text); }
+
+}  // namespace zelqon::cli

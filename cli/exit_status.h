@@ -1,0 +1,29 @@
+#pragma once
+
+#include "protocol/link_error.h"
+
+#include <QString>
+
+namespace zelqon::cli {
+
+// What the program's exit status tells a script.
+enum class ExitStatus : int {
+  Ok = 0,
+  Usage = 2,           // refused before any port was opened
+  NoSuchPort = 3,      // no device behind that number or path
+  AccessDenied = 4,    // no permission, or another program holds the port
+  IoFailure = 5,       // a write or another port operation failed
+  ConnectionLost = 6,  // the device went away while the port was open
+};
+
+[[nodiscard]] ExitStatus exitStatusOf(LinkFault fault);
+
+// A multi-line operator text as one line of standard error.
+[[nodiscard]] QString oneLine(const QString& text);
+
+// Writes "zelqon-cli: <text>" and a line break to standard error.
+void printError(const QString& text);
+// Writes `text` and a line break to standard error.
+void printNotice(const QString& text);
+
+}  // namespace zelqon::cli

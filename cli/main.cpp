@@ -1,0 +1,34 @@
+// zelqon-cli: the controller's programming from a shell, on the same engine
+// as the window, with no display needed.
+
+#include "cli/command_line.h"
+#include "cli/controller_run.h"
+#include "cli/exit_status.h"
+#include "cli/parser_text.h"
+
+#include <QCoreApplication>
+
+using namespace zelqon::cli;
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("zelqon-cli"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(ZELQON_VERSION));
+  ParserText parserText;
+  QCoreApplication::installTranslator(&parserText);
+
+  Request request;
+  try {
+    CommandLine commandLine;
+    request = commandLine.parse(QCoreApplication::arguments());
+  } catch (const UsageError& error) {
+    printError(error.text());
+    return int(ExitStatus::Usage);
+  }
+
+  if (request.command == Command::Ports)
+    return int(listPorts());
+  if (request.dryRun)
+    return int(printMessages(request));
+  return int(runOnController(request));
+}
