@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Plants realistic faults in the product one at a time and reports which
+tests catch each one.
+
+    scripts/plant-faults.py FAULTS [--build DIR] [--only ID,ID] [--out FILE] [--first]
+
+FAULTS holds one block per fault:
+
+    ## ID what the fault does                          (a line of its own)
+    file: path/from/the/top
+    - text that must stand exactly once in the file   (one or more lines)
+    + what replaces it                                 (zero or more lines)
+
+Each fault is applied to the working tree, the build directory is rebuilt,
+`ctest` runs the whole suite, and the file is put back as it was. A fault
+whose build fails is reported as "does not build". The report is a Markdown
+table: fault, the test programs that failed, and the failing test functions.
+With --first the suite stops at the first failing program, which tells
+whether a fault is caught, and by one test, in less time.
+
+Run it in a work tree of its own: it edits the files it plants faults in.
+A build directory configured with -DZELQON_BENCH=OFF rebuilds faster.
+"""
+import argparse
+import pathlib
+import re
+import subprocess
+import sys
+import time
+
+TOP = pathlib.Path(__file__).resolve().parent.parent
+
+
+def parse(path):
+    faults, current, side = [], None, None
+    for raw in pathlib.Path(path).read_text().splitlines():
+        if raw.startswith('## '):
+            ident, _, what = raw[3:].partition(' ')
+            current = {'id': ident, 'what': what.strip(), 'file': None, 'old': [], 'new': []}
+            faults.append(current)
+        elif current is None or raw.startswith('#') or not raw.strip():
+            continue
+        elif raw.startswith('file: '):
+            current['file'] = raw[6:].strip()
+        elif raw.startswith('- ') or raw == '-':
+            current['old'].append(raw[2:])
+        elif raw.startswith('+ ') or raw == '+':
+            current['new'].append(raw[2:])
+        else:
+            sys.exit(f'{path}: cannot read line: {raw!r}')
+    return faults
+
+
+def run(command, timeout):
+    return subprocess.run(command, cwd=TOP, capture_output=True, text=True, timeout=timeout)
+
+
+def plant(fault, build, first):
+    path = TOP / fault['file']
+    original = path.read_text()
+    old, new = '\n'.join(fault['old']), '\n'.join(fault['new'])
+    if original.count(old) != 1:
+        return 'not planted: the text stands %d times' % original.count(old), [], []
+    path.write_text(original.replace(old, new))
+    try:
+        built = run(['cmake', '--build', build], 1200)
+        if built.returncode != 0:
+            return 'does not build', [], []
+        stop = ['--stop-on-failure'] if first else []
+        tested = run(['ctest', '--test-dir', build, '-j2', '--timeout', '180', '--output-on-failure'] + stop, 1800)
+        programs = re.findall(r'^\s*\d+ - (\S+) \(', tested.stdout, re.M)
+        functions = sorted(set(re.findall(r'^FAIL!\s+:\s+\w+::(\w+)\(', tested.stdout, re.M)))
+        functions += sorted(set(re.findall(r'^FAIL: (.+)$', tested.stdout + tested.stderr, re.M)))
+        return ('caught' if programs else 'MISSED'), programs, functions
+    finally:
+        path.write_text(original)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('faults')
+    parser.add_argument('--build', default='build/default')
+    parser.add_argument('--only', default='')
+    parser.add_argument('--out', default='-')
+    parser.add_argument('--first', action='store_true')
+    args = parser.parse_args()
+    wanted = set(filter(None, args.only.split(',')))
+    faults = [f for f in parse(args.faults) if not wanted or f['id'] in wanted]
+    rows = ['| fault | what | result | tests | test functions |', '|---|---|---|---|---|']
+    out = sys.stdout if args.out == '-' else open(args.out, 'w', buffering=1)
+    print('\n'.join(rows), file=out)
+    caught = 0
+    for fault in faults:
+        start = time.time()
+        result, programs, functions = plant(fault, args.build, args.first)
+        caught += result == 'caught'
+        print(f"| {fault['id']} | {fault['what']} | {result} | {', '.join(programs)} | {', '.join(functions)} |",
+              file=out)
+        print(f"{fault['id']}: {result} in {time.time() - start:.0f} s", file=sys.stderr)
+    run(['cmake', '--build', args.build], 1200)
+    print(f'\n{caught} of {len(faults)} faults caught', file=out)
+
+
+if __name__ == '__main__':
+    main()
