@@ -11,7 +11,7 @@ TEST_PACKAGES  := desktop-file-utils appstream dpkg-dev file binutils
 SHOT_PACKAGES  := xvfb xauth x11-utils xdotool imagemagick
 LINT_PACKAGES  := clang-format clang-tidy
 
-.PHONY: all deps build run test test-sanitize soak bench bench-quick package lint screenshot clean
+.PHONY: all deps build run test test-sanitize bench bench-quick package lint screenshot clean
 
 all: build
 
@@ -32,10 +32,6 @@ test: build
 # The whole suite again, built with AddressSanitizer and UBSan.
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
-
-# The reliability cases in their long forms: 10 MB through the line.
-soak: build
-	ZELQON_SOAK=1 QT_QPA_PLATFORM=offscreen $(BUILD)/tests/tst_reliability
 
 # Start-up, memory, click to line, idle cost and monitor growth, on a private
 # Xvfb display; the figures in docs/performance.md come from here.

@@ -1,8 +1,6 @@
-#include "serial/port_catalog.h"
-#include "ui/programador.h"
+#include "app/start_up.h"
 
 #include <QApplication>
-#include <QScreen>
 
 #include <future>
 
@@ -17,10 +15,6 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(QStringLiteral("ZELQON"));
   QGuiApplication::setDesktopFileName(QStringLiteral("zelqon"));
 
-  zelqon::Programador window([&discovery] { return discovery.get(); });
-  QObject::connect(&window, &zelqon::Programador::endRequested, &app, [] { QCoreApplication::exit(0); });
-  if (const QScreen* screen = window.screen())
-    window.move(screen->availableGeometry().center() - window.rect().center());
-  window.show();
+  const auto window = zelqon::startProgrammingWindow([&discovery] { return discovery.get(); });
   return QApplication::exec();
 }

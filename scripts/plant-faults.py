@@ -67,7 +67,7 @@ def plant(fault, build, first):
         if built.returncode != 0:
             return 'does not build', [], []
         stop = ['--stop-on-failure'] if first else []
-        tested = run(['ctest', '--test-dir', build, '-j2', '--timeout', '180', '--output-on-failure'] + stop, 1800)
+        tested = run(['ctest', '--test-dir', build, '-j4', '--timeout', '180', '--output-on-failure'] + stop, 1800)
         programs = re.findall(r'^\s*\d+ - (\S+) \(', tested.stdout, re.M)
         functions = sorted(set(re.findall(r'^FAIL!\s+:\s+\w+::(\w+)\(', tested.stdout, re.M)))
         functions += sorted(set(re.findall(r'^FAIL: (.+)$', tested.stdout + tested.stderr, re.M)))

@@ -82,13 +82,6 @@ class PtyPeer {
     }
   }
 
-  // The line settings the program put on its end.
-  [[nodiscard]] termios lineSettings() const {
-    termios settings{};
-    ::tcgetattr(m_master, &settings);
-    return settings;
-  }
-
   // The controller's end goes away, as when an adapter is pulled.
   void hangUp() {
     if (m_master >= 0)

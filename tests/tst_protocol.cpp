@@ -1,9 +1,14 @@
-// Radio values, toggles, delay texts and the programming messages.
+// The rules that no operation shows on its own: a toggle decides from the
+// caption it shows, a delay text goes out unchecked, and a typed port text
+// reads as the number it starts with, whatever the process locale.
 
+#include "protocol/port_text.h"
 #include "protocol/programming_message.h"
 #include "protocol/radio_program.h"
 
 #include <QTest>
+
+#include <clocale>
 
 using namespace zelqon;
 
@@ -11,102 +16,81 @@ class ProtocolTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void togglesDecideFromTheCaption_data();
   void togglesDecideFromTheCaption();
-  void routeTableMapsButtonsToOtherRadios();
-  void delayTextsAndChoiceList();
-  void messagesFollowTheRouteTable_data();
-  void messagesFollowTheRouteTable();
-  void defaultsProduceTheFactoryMessages();
+  void delayTextsGoOutAsTheyStand();
+  void portTextsConvert_data();
+  void portTextsConvert();
+  void portTextsIgnoreTheProcessLocale();
 };
 
-void ProtocolTest::togglesDecideFromTheCaption_data() {
-  QTest::addColumn<bool>("cor");
-  QTest::addColumn<QString>("caption");
-  QTest::addColumn<QString>("nextCaption");
-  QTest::addColumn<QString>("nextFlag");
-  QTest::newRow("cor high -> low") << true << kCorActiveHigh << kCorActiveLow << "0";
-  QTest::newRow("cor low -> high") << true << kCorActiveLow << kCorActiveHigh << "1";
-  QTest::newRow("cor foreign caption -> low") << true << "ativo baixo" << kCorActiveLow << "0";
-  QTest::newRow("cor empty -> low") << true << "" << kCorActiveLow << "0";
-  QTest::newRow("route off -> on") << false << kRouteOff << kRouteOn << "1";
-  QTest::newRow("route on -> off") << false << kRouteOn << kRouteOff << "0";
-  QTest::newRow("route foreign caption -> off") << false << "Desativado " << kRouteOff << "0";
-}
-
 void ProtocolTest::togglesDecideFromTheCaption() {
-  QFETCH(bool, cor);
-  QFETCH(QString, caption);
-  QFETCH(QString, nextCaption);
-  QFETCH(QString, nextFlag);
-  const FlagDisplay next = cor ? nextCorLevel(caption) : nextPttRoute(caption);
-  QCOMPARE(next, (FlagDisplay{nextCaption, nextFlag}));
+  const auto flag = [](const FlagDisplay& next) { return next.caption + QLatin1Char('/') + next.flag; };
+  QCOMPARE(flag(nextCorLevel(QStringLiteral("ATIVO ALTO"))), QStringLiteral("ATIVO BAIXO/0"));
+  QCOMPARE(flag(nextCorLevel(QStringLiteral("ATIVO BAIXO"))), QStringLiteral("ATIVO ALTO/1"));
+  QCOMPARE(flag(nextCorLevel(QStringLiteral("ativo baixo"))), QStringLiteral("ATIVO BAIXO/0"));
+  QCOMPARE(flag(nextPttRoute(QStringLiteral("Desativado"))), QStringLiteral("Ativado/1"));
+  QCOMPARE(flag(nextPttRoute(QStringLiteral("Ativado"))), QStringLiteral("Desativado/0"));
+  // Any caption but the compared one leads to the "0" side.
+  QCOMPARE(flag(nextPttRoute(QStringLiteral("Desativado "))), QStringLiteral("Desativado/0"));
+  QCOMPARE(flag(nextPttRoute(QString())), QStringLiteral("Desativado/0"));
 }
 
-void ProtocolTest::routeTableMapsButtonsToOtherRadios() {
-  const int expected[4][3] = {{2, 3, 4}, {1, 3, 4}, {1, 2, 4}, {1, 2, 3}};
-  for (int radio = 1; radio <= 4; ++radio)
-    for (int key = 2; key <= 4; ++key)
-      QCOMPARE(routedRadio(radio, key), expected[radio - 1][key - 2]);
-  QVERIFY_THROWS_EXCEPTION(std::out_of_range, (void)routedRadio(1, 1));
-  QVERIFY_THROWS_EXCEPTION(std::out_of_range, (void)routedRadio(5, 2));
-}
-
-void ProtocolTest::delayTextsAndChoiceList() {
-  QCOMPARE(formatDelayText(0), QStringLiteral("00000"));
-  QCOMPARE(formatDelayText(5000), QStringLiteral("05000"));
-  QCOMPARE(formatDelayText(10000), QStringLiteral("10000"));
-  const QStringList choices = delayChoiceList();
-  QCOMPARE(choices.size(), 101);
-  QCOMPARE(choices.front(), QStringLiteral("00000"));
-  QCOMPARE(choices.indexOf(kDefaultDelay), 1);
-  QCOMPARE(choices.back(), QStringLiteral("10000"));
-  for (qsizetype i = 1; i < choices.size(); ++i)
-    QCOMPARE(choices[i].toInt() - choices[i - 1].toInt(), 100);
-}
-
-void ProtocolTest::messagesFollowTheRouteTable_data() {
-  QTest::addColumn<int>("radio");
-  QTest::addColumn<int>("routeKey");
-  QTest::addColumn<QString>("expected");
-  // One route switched on at a time: the "1" lands under the routed radio.
-  const struct {
-    int radio, key;
-    const char* ptts;
-  } rows[] = {{1, 2, "PTT1=0;PTT2=1;PTT3=0;PTT4=0"}, {1, 4, "PTT1=0;PTT2=0;PTT3=0;PTT4=1"},
-              {2, 2, "PTT1=1;PTT2=0;PTT3=0;PTT4=0"}, {2, 3, "PTT1=0;PTT2=0;PTT3=1;PTT4=0"},
-              {3, 3, "PTT1=0;PTT2=1;PTT3=0;PTT4=0"}, {3, 4, "PTT1=0;PTT2=0;PTT3=0;PTT4=1"},
-              {4, 2, "PTT1=1;PTT2=0;PTT3=0;PTT4=0"}, {4, 4, "PTT1=0;PTT2=0;PTT3=1;PTT4=0"}};
-  for (const auto& row : rows)
-    QTest::addRow("%d/PTT%d", row.radio, row.key)
-        << row.radio << row.key
-        << QStringLiteral("Radio=%1;COR=1;DelayDT=00100;%2;DelayHT=00100;").arg(row.radio).arg(QLatin1String(row.ptts));
-}
-
-void ProtocolTest::messagesFollowTheRouteTable() {
-  QFETCH(int, radio);
-  QFETCH(int, routeKey);
-  QFETCH(QString, expected);
+void ProtocolTest::delayTextsGoOutAsTheyStand() {
   RadioProgram program;
-  program.routeFlag(routeKey) = kFlagOn;
-  const QString message = buildProgrammingMessage(radio, program);
-  QCOMPARE(message, expected);
-  QCOMPARE(message.size(), 70);
-}
-
-void ProtocolTest::defaultsProduceTheFactoryMessages() {
-  for (int radio = 1; radio <= 4; ++radio)
-    QCOMPARE(buildProgrammingMessage(radio, RadioProgram{}), factoryMessage(radio));
-  // A foreign value in every field, all routes on: radio 4 of the examples.
-  RadioProgram program{kFlagOff, kFlagOn, kFlagOff, kFlagOn, QStringLiteral("00000"), QStringLiteral("10000")};
-  QCOMPARE(buildProgrammingMessage(4, program),
-           QStringLiteral("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;"));
-  // Delay texts go out as they stand, unchecked.
-  program = RadioProgram{};
   program.Cor_Delay_DT.clear();
   program.Cor_Delay_HT = QStringLiteral("abc");
   QCOMPARE(buildProgrammingMessage(2, program),
            QStringLiteral("Radio=2;COR=1;DelayDT=;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=abc;"));
+  QCOMPARE(formatDelayText(5000), QStringLiteral("05000"));
+}
+
+void ProtocolTest::portTextsConvert_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("expected");  // -100000 for out of range
+  const int refused = -100000;
+  QTest::newRow("plain") << "3" << 3;
+  QTest::newRow("blanks around") << " \t3\n " << 3;
+  QTest::newRow("blank inside") << "1 2" << 12;
+  QTest::newRow("tab and newline inside") << "1\t6\n" << 16;
+  QTest::newRow("half up to even") << "3.5" << 4;
+  QTest::newRow("half down to even") << "2.5" << 2;
+  QTest::newRow("empty") << "" << 0;
+  QTest::newRow("COM prefix") << "COM3" << 0;
+  QTest::newRow("trailing letters") << "12abc" << 12;
+  QTest::newRow("minus one and a half") << "-1.5" << -2;
+  QTest::newRow("exponent") << "1e1" << 10;
+  QTest::newRow("exponent without digits") << "4e" << 4;
+  QTest::newRow("upper bound") << "32767" << 32767;
+  QTest::newRow("upper half rounds to even, out") << "32767.5" << refused;
+  QTest::newRow("lower bound") << "-32768" << -32768;
+  QTest::newRow("lower half rounds to even, in") << "-32768.5" << -32768;
+  QTest::newRow("just past lower") << "-32768.51" << refused;
+  QTest::newRow("out of range") << "40000" << refused;
+  QTest::newRow("huge exponent") << "1e999999999999" << refused;
+  QTest::newRow("non-breaking space is no blank") << QString(QChar(0x00a0)) + "3" << 0;
+  QTest::newRow("carriage return is no blank") << "\r3" << 0;
+}
+
+void ProtocolTest::portTextsConvert() {
+  QFETCH(QString, text);
+  QFETCH(int, expected);
+  const auto number = portNumberFromText(text);
+  if (expected == -100000) {
+    QVERIFY2(!number.has_value(), qPrintable(QString::number(number.value_or(0))));
+  } else {
+    QVERIFY(number.has_value());
+    QCOMPARE(int(*number), expected);
+  }
+}
+
+void ProtocolTest::portTextsIgnoreTheProcessLocale() {
+  // Qt sets the locale from the environment; a Portuguese one reads ',' as the
+  // decimal mark in the C library.
+  if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8"))
+    QSKIP("the pt_BR.UTF-8 locale is not installed here (.ci/run generates it)");
+  QCOMPARE(leadingNumber(u"3.5"), 3.5);
+  QCOMPARE(leadingNumber(u"3,5"), 3.0);
+  std::setlocale(LC_NUMERIC, "C");
 }
 
 QTEST_APPLESS_MAIN(ProtocolTest)

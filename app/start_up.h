@@ -1,0 +1,15 @@
+#pragma once
+
+#include "serial/port_catalog.h"
+#include "ui/programador.h"
+
+#include <functional>
+#include <memory>
+
+namespace zelqon {
+
+// Creates the programming window, wired so that its exit button ends the
+// event loop, centred on its screen and shown.
+[[nodiscard]] std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCatalog()>& discoverPorts);
+
+}  // namespace zelqon
