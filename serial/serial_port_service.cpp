@@ -91,7 +91,8 @@ void SerialPortService::open() {
   if (m_port.isOpen())
     return;
   const auto device = m_ports->device(m_number);
-  if (!device)
+  // An absent adapter's node may by now belong to another one.
+  if (!device || !device->present)
     throw linkError(LinkStep::Open, LinkFault::NoSuchPort);
 
   m_openLocation = device->systemLocation;

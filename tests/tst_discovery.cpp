@@ -43,14 +43,8 @@ void DiscoveryTest::posixNumbersUsbAdaptersFirstInNaturalOrder() {
 }
 
 void DiscoveryTest::windowsListHoldsComPortsUpTo16() {
-  QStringList twenty;
-  for (int n = 20; n >= 1; --n)
-    twenty.append(QStringLiteral("COM%1").arg(n));
-  const auto all = PortCatalog::fromDevices(devicesNamed(twenty, {}), true);
-  QCOMPARE(DetectaCOM::listedPorts(all).size(), 16);
-  QCOMPARE(DetectaCOM::listedPorts(all).constLast(), QStringLiteral("16"));
-  const auto some = PortCatalog::fromDevices(devicesNamed({"COM12", "COM3", "COM17"}, {}), true);
-  QCOMPARE(DetectaCOM::listedPorts(some), (QStringList{"3", "12"}));
+  const auto some = PortCatalog::fromDevices(devicesNamed({"COM16", "COM12", "COM3", "COM17"}, {}), true);
+  QCOMPARE(DetectaCOM::listedPorts(some), (QStringList{"3", "12", "16"}));
   // Windows opens COM5 as \\.\COM5; the operator knows it as COM5.
   const auto windows = PortCatalog::fromDevices({{"COM5", "\\\\.\\COM5", "USB Serial Port"}}, true);
   QCOMPARE(windows.displayName(5), QStringLiteral("COM5"));

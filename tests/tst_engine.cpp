@@ -188,6 +188,13 @@ void EngineTest::leavingThePortListClosesAndTakesTheNumber() {
   QVERIFY(!t.engine.isOpen());
   t.engine.sendAtualizarCommand();
   QCOMPARE(t.controller.receive(9), QByteArray("Atualizar"));
+  // Gone from the system's list: its number no longer opens what stands at its
+  // node, which may be another adapter by now.
+  t.engine.setPortScan([] { return QList<PortDevice>{}; });
+  t.engine.refreshPorts();
+  t.engine.changePort(3);
+  t.engine.sendAtualizarCommand();
+  QCOMPARE(t.failures.last().error.fault(), LinkFault::NoSuchPort);
 }
 
 void EngineTest::refusedPortNamesItsHolder() {

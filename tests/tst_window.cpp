@@ -331,7 +331,6 @@ void WindowTest::failuresAreShownOnceTheHandlerEnds() {
   auto controller = std::make_unique<PtyPeer>();
   ShownWindow w{ptyCatalog({{2, controller->slavePath()}})};  // no port 1 here
   w.click("EnviaR1");
-  QCOMPARE(w.monitor(), QString());                  // the open failed before the echo
   QVERIFY(!w.notice() || !w.notice()->isVisible());  // not from inside the handler
   QTRY_VERIFY(w.notice() && w.notice()->isVisible() && !w.notice()->isModal());
   QVERIFY2(w.notice()->text().contains(QStringLiteral("RÁDIO 1 não foi enviada.\nFalha ao abrir a porta COM1.")),
