@@ -33,8 +33,9 @@ test: build
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
 
-# Start-up, memory, click to line, idle cost and monitor growth, on a private
-# Xvfb display; the figures in docs/performance.md come from here.
+# Start-up, memory, click to line, idle cost, monitor growth, factory gaps and
+# zelqon-cli's first byte, on a private Xvfb display; the figures in
+# docs/performance.md come from here.
 bench: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)
 	bench/run.sh $(BUILD)

@@ -105,10 +105,11 @@ int main(int argc, char* argv[]) {
       onLine.push_back(gap);
   }
   const auto [shortest, longest] = std::minmax_element(atWrites.begin(), atWrites.end());
-  std::printf("factory gaps at the write calls: min %.2f ms, median %.2f ms, max %.2f ms over %zu gaps in %d runs "
-              "(target 3000-3010 ms: %s)\n",
-              *shortest, bench::median(atWrites), *longest, atWrites.size(), runs,
-              bench::verdict(*shortest >= 3000.0 && *longest <= 3010.0));
+  std::printf(
+      "factory gaps at the write calls: min %.2f ms, median %.2f ms, max %.2f ms over %zu gaps in %d runs "
+      "(target 3000-3010 ms: %s)\n",
+      *shortest, bench::median(atWrites), *longest, atWrites.size(), runs,
+      bench::verdict(*shortest >= 3000.0 && *longest <= 3010.0));
   const auto [lineShortest, lineLongest] = std::minmax_element(onLine.begin(), onLine.end());
   std::printf("the same seen by the controller's reader thread: min %.2f ms, median %.2f ms, max %.2f ms\n",
               *lineShortest, bench::median(onLine), *lineLongest);

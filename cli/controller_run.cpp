@@ -33,12 +33,13 @@ PortCatalog catalogFor(const PortChoice& port) {
 // true when it went through.
 bool runOperation(ControllerEngine& engine, const std::function<bool()>& operation, ExitStatus& status) {
   std::optional<OperationFailure> failure;
-  const QMetaObject::Connection steps = QObject::connect(&engine, &ControllerEngine::progress, [](const SequenceProgress& step) {
-    if (step.count > 1 || step.operation != Operation::OpenPort)
-      printNotice(describeProgress(step, step.nextIn));
-  });
-  const QMetaObject::Connection failures =
-      QObject::connect(&engine, &ControllerEngine::failed, [&failure](const OperationFailure& failed) { failure = failed; });
+  const QMetaObject::Connection steps =
+      QObject::connect(&engine, &ControllerEngine::progress, [](const SequenceProgress& step) {
+        if (step.count > 1 || step.operation != Operation::OpenPort)
+          printNotice(describeProgress(step, step.nextIn));
+      });
+  const QMetaObject::Connection failures = QObject::connect(
+      &engine, &ControllerEngine::failed, [&failure](const OperationFailure& failed) { failure = failed; });
   const QMetaObject::Connection end = QObject::connect(&engine, &ControllerEngine::busyChanged, [](bool busy) {
     if (!busy)
       QCoreApplication::exit(0);
@@ -57,7 +58,8 @@ bool runOperation(ControllerEngine& engine, const std::function<bool()>& operati
 
 ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
   ExitStatus status = ExitStatus::Ok;
-  if (!runOperation(engine, [&engine] { return engine.openPort(); }, status))
+  if (!runOperation(
+          engine, [&engine] { return engine.openPort(); }, status))
     return status;
   QObject::connect(&engine, &ControllerEngine::rawReceived, &writeOut);
   printNotice(

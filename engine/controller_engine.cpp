@@ -95,10 +95,12 @@ bool ControllerEngine::sendFactoryProgramming() {
 }
 
 bool ControllerEngine::sendAtualizarCommand() {
-  return start(Operation::Atualizar, {{0, [this] {
-                                          m_link->ensurePortOpen();
-                                          m_link->writeText(kAtualizarCommand);
-                                        }}},
+  return start(Operation::Atualizar,
+               {{0,
+                 [this] {
+                   m_link->ensurePortOpen();
+                   m_link->writeText(kAtualizarCommand);
+                 }}},
                true);
 }
 
@@ -219,9 +221,10 @@ void ControllerEngine::report(Operation operation, int radio, const LinkError& e
       if (it->present)
         present.append(m_ports->displayName(it.key()));
     }
-    failure.text += QLatin1Char('\n') + (present.isEmpty() ? QStringLiteral("Nenhuma porta serial presente agora.")
-                                                           : QStringLiteral("Portas presentes agora: %1.")
-                                                                 .arg(present.join(QStringLiteral(", "))));
+    failure.text +=
+        QLatin1Char('\n') +
+        (present.isEmpty() ? QStringLiteral("Nenhuma porta serial presente agora.")
+                           : QStringLiteral("Portas presentes agora: %1.").arg(present.join(QStringLiteral(", "))));
   }
   emit failed(failure);
 }

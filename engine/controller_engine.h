@@ -22,10 +22,10 @@ class SerialLink;
 // Where a command sequence stands, told after each of its commands.
 struct SequenceProgress {
   Operation operation = Operation::SendRadio;
-  int step = 0;   // the command just handled, from 1
-  int count = 0;  // commands in the sequence
-  int radio = 0;  // the radio of that command
-  bool written = true;  // false when that command failed and the sequence goes on
+  int step = 0;                         // the command just handled, from 1
+  int count = 0;                        // commands in the sequence
+  int radio = 0;                        // the radio of that command
+  bool written = true;                  // false when that command failed and the sequence goes on
   std::chrono::milliseconds nextIn{0};  // until the next command; 0 after the last
 };
 
@@ -51,8 +51,7 @@ class ControllerEngine final : public QObject {
   // The machine's ports as numbered by `ports`, over QSerialPort.
   explicit ControllerEngine(PortCatalog ports, QObject* parent = nullptr);
   // The same over another port service, which must read `ports`.
-  ControllerEngine(std::shared_ptr<PortCatalog> ports, std::unique_ptr<PortService> service,
-                   QObject* parent = nullptr);
+  ControllerEngine(std::shared_ptr<PortCatalog> ports, std::unique_ptr<PortService> service, QObject* parent = nullptr);
   ~ControllerEngine() override;
 
   // Defaults to the start-up values of every radio.

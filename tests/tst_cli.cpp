@@ -81,13 +81,17 @@ class CliTest : public QObject {
     QVERIFY(result.out.isEmpty());
   }
 
-  void factoryTellsEachStepAsItHappens() {
+  void factoryKeepsItsGapsAndTellsEachStep() {
     PtyPeer controller;
     const auto process = start({"factory", "--port", controller.slavePath()});
     QString err;
+    QDeadlineTimer gap;
     for (int radio = 1; radio <= 4; ++radio) {
       const QByteArray message = factoryMessage(radio).toLatin1();
       QCOMPARE(controller.receive(message.size(), 6000), message);
+      // At least 3000 ms after the previous message, less a late read.
+      QVERIFY2(gap.remainingTime() <= 10, qPrintable(QString::number(gap.remainingTime())));
+      gap.setRemainingTime(3000);
       // Each step is told as it happens, not when the run ends.
       QVERIFY2(waitForError(*process, err, QStringLiteral("comando %1 de 4").arg(radio)), qPrintable(err));
     }

@@ -144,8 +144,6 @@ void EngineTest::sendAllGoesOnPastFailingRadios() {
     QVERIFY2(failure.text.contains(QStringLiteral("RÁDIO %1").arg(radio)), qPrintable(failure.text));
   }
   QCOMPARE(t.monitor, QString());  // the open failed before each echo
-  QCOMPARE(t.steps.size(), 4);
-  QVERIFY(!t.steps[1].written);
 }
 
 void EngineTest::factoryCutShortSaysHowFarItGot() {

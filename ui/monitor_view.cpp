@@ -82,8 +82,7 @@ QString MonitorView::text() const {
 QString MonitorView::exactText(int from, int to) const {
   QString exact;
   exact.reserve(to - from);
-  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
-       block = block.next()) {
+  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to; block = block.next()) {
     const int start = block.position();
     const int breakAt = start + block.length() - 1;  // the position of the break after the line
     const QString line = block.text();

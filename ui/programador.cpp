@@ -190,9 +190,9 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
 
   RadioPage& controls = m_pages.at(index);
   for (const layout::PageControl& row : layout::kPageControls) {
-    QWidget* widget = createControl(row.kind, QString::fromLatin1(row.names.at(index)),
-                                    pageText(row.caption, radio, row.routeKey), row.rect.toPixels(),
-                                    layout::Face::Default, page);
+    QWidget* widget =
+        createControl(row.kind, QString::fromLatin1(row.names.at(index)), pageText(row.caption, radio, row.routeKey),
+                      row.rect.toPixels(), layout::Face::Default, page);
     if (*row.accessibleName != '\0')
       widget->setAccessibleName(pageText(row.accessibleName, radio, row.routeKey));
     auto* button = qobject_cast<QPushButton*>(widget);
@@ -203,8 +203,7 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
         break;
       case PageRole::RouteButton:
         controls.routes.at(std::size_t(row.routeKey - kFirstRouteKey)) = button;
-        connect(button, &QPushButton::clicked, this,
-                [this, radio, key = row.routeKey] { togglePttRoute(radio, key); });
+        connect(button, &QPushButton::clicked, this, [this, radio, key = row.routeKey] { togglePttRoute(radio, key); });
         break;
       case PageRole::SendButton:
         connect(button, &QPushButton::clicked, this, [this, radio] { m_engine->sendRadioProgram(radio); });
