@@ -12,7 +12,7 @@ status=0
 echo "clang-format: ${#sources[@]} files"
 clang-format --dry-run --Werror "${sources[@]}" || status=1
 
-mapfile -t units < <(git ls-files 'protocol/*.cpp' 'serial/*.cpp' 'ui/*.cpp' 'app/*.cpp')
+mapfile -t units < <(git ls-files 'protocol/*.cpp' 'serial/*.cpp' 'engine/*.cpp' 'ui/*.cpp' 'cli/*.cpp' 'app/*.cpp')
 echo "clang-tidy: ${#units[@]} translation units"
 report=$(run-clang-tidy -quiet -p "$build" -j "$(nproc)" "${units[@]/#/$PWD/}" 2>/dev/null | sed 's/\x1b\[[0-9;]*m//g' | grep -E '(warning|error):' | sort -u || true)
 if [[ -n $report ]]; then

@@ -53,12 +53,12 @@ enum class Face {
 enum class Action { None, SendAll, Factory, Atualizar, ClearMonitor, Exit };
 
 struct WindowControl {
-  const char* name;
-  Kind kind;
-  const char* caption;  // UTF-8
-  Twips rect;
-  Face face;
-  bool enabled;
+  const char* name{};
+  Kind kind{};
+  const char* caption{};  // UTF-8
+  Twips rect{};
+  Face face{};
+  bool enabled{};
   Action action = Action::None;
 };
 
@@ -138,13 +138,13 @@ enum class PageRole {
 // and the accessible name, %1 stands for the page's radio and %2 for the
 // radio that a route row keys.
 struct PageControl {
-  PageRole role;
-  Kind kind;
-  Twips rect;
-  std::array<const char*, 4> names;  // on the pages of radios 1 to 4
-  const char* caption;               // UTF-8
-  const char* accessibleName;        // UTF-8; empty for none
-  int routeKey = 0;                  // 2..4 on a route row: the button R<n>_Cor_PTT<k>
+  PageRole role{};
+  Kind kind{};
+  Twips rect{};
+  std::array<const char*, 4> names{};  // on the pages of radios 1 to 4
+  const char* caption{};               // UTF-8
+  const char* accessibleName{};        // UTF-8; empty for none
+  int routeKey = 0;                    // 2..4 on a route row: the button R<n>_Cor_PTT<k>
 };
 
 // One row per element, kept on one line to read as the table it is.
