@@ -6,6 +6,7 @@
 #include "serial/serial_link.h"
 #include "serial/serial_port_service.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
@@ -54,10 +55,20 @@ void ControllerEngine::watchPorts() {
   if (m_rescanTimer)
     return;
   // udev makes a node and its links in a burst; look once it has settled.
+  // /dev also reports every write to a terminal (its times change): look
+  // again only when a node came or went.
+  const auto nodes = [] {
+    return QDir(QStringLiteral("/dev")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+  };
   m_rescanTimer = new QTimer(this);
   m_rescanTimer->setSingleShot(true);
   m_rescanTimer->setInterval(300);
-  connect(m_rescanTimer, &QTimer::timeout, this, &ControllerEngine::refreshPorts);
+  connect(m_rescanTimer, &QTimer::timeout, this, [this, nodes, seen = nodes()]() mutable {
+    if (QStringList now = nodes(); now != seen) {
+      seen = std::move(now);
+      refreshPorts();
+    }
+  });
   auto* watcher = new QFileSystemWatcher(this);
   if (QFileInfo(QStringLiteral("/dev")).isDir())
     watcher->addPath(QStringLiteral("/dev"));
