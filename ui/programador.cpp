@@ -283,11 +283,9 @@ RadioProgram Programador::readRadio(int radio) const {
 }
 
 void Programador::Form_Load() {
+  // Shows the first port found; with none the list stays empty, no text.
   m_portList->clear();
   listPorts();
-  // With no port at all the list stays empty and shows no text.
-  if (m_portList->count() > 0)
-    m_portList->setCurrentIndex(0);
 
   const QStringList delays = delayChoiceList();
   for (std::size_t index = 0; index < m_pages.size(); ++index) {
