@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
   PtyPeer controller;
   zelqon::Programador window(
       zelqon::PortCatalog({{1, zelqon::PortDevice{QStringLiteral("pty"), controller.slavePath(), QString()}}}));
-  window.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+  window.findChild<QTimer*>(QStringLiteral("pollTimer"))->stop();
   window.show();
   if (!QTest::qWaitForWindowExposed(&window))
     return 1;

@@ -1,5 +1,5 @@
-// Factory gaps: the time between two factory messages, measured at the write
-// calls (the port service's writeText, as the engine calls it) and, for a
+// Factory gaps: the time between two factory messages, measured where each
+// write call returns (the engine's written() signal) and, for a
 // second reading, as the controller sees them: a reader thread timestamps the
 // moment each 70-byte message is complete on the other side of the
 // pseudo-terminal. The second reading carries the reader thread's own
@@ -7,8 +7,8 @@
 //
 //   bench_factory_gaps [RUNS]
 
+#include "engine/controller_engine.h"
 #include "pty_peer.h"
-#include "serial/serial_port_service.h"
 #include "stats.h"
 
 #include <QCoreApplication>
@@ -16,26 +16,6 @@
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// The real service, with the moment each write call begins.
-class TimedService final : public zelqon::PortService {
- public:
-  explicit TimedService(std::shared_ptr<const zelqon::PortCatalog> ports) : m_real(std::move(ports)) {}
-  void selectPortNumber(qint16 number) override { m_real.selectPortNumber(number); }
-  [[nodiscard]] qint16 portNumber() const override { return m_real.portNumber(); }
-  [[nodiscard]] bool isOpen() const override { return m_real.isOpen(); }
-  void open() override { m_real.open(); }
-  void close() override { m_real.close(); }
-  void writeText(const QString& text) override {
-    writes.push_back(Clock::now());
-    m_real.writeText(text);
-  }
-  [[nodiscard]] QString readAllPending() override { return m_real.readAllPending(); }
-  std::vector<Clock::time_point> writes;
-
- private:
-  zelqon::SerialPortService m_real;
-};
 
 std::vector<double> gapsOf(const std::vector<Clock::time_point>& moments) {
   std::vector<double> gaps;
@@ -54,16 +34,15 @@ int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
   PtyPeer controller;
-  auto ports = std::make_shared<zelqon::PortCatalog>(ptyCatalog({{1, controller.slavePath()}}));
-  auto owned = std::make_unique<TimedService>(ports);
-  TimedService* service = owned.get();
-  zelqon::ControllerEngine engine(ports, std::move(owned));
+  zelqon::ControllerEngine engine(ptyCatalog({{1, controller.slavePath()}}));
+  std::vector<Clock::time_point> writes;
+  QObject::connect(&engine, &zelqon::ControllerEngine::written, [&writes] { writes.push_back(Clock::now()); });
 
   std::vector<double> atWrites;
   std::vector<double> onLine;
   for (int run = 0; run < runs; ++run) {
     std::vector<Clock::time_point> arrivals;
-    service->writes.clear();
+    writes.clear();
     std::atomic<bool> stop{false};
     std::atomic<bool> listening{false};
     std::thread reader([&] {
@@ -88,18 +67,18 @@ int main(int argc, char* argv[]) {
     while (!listening)
       std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!engine.sendFactoryProgramming())
+    if (engine.sendFactoryProgramming() != zelqon::OperationStart::Started)
       return 1;
     while (engine.isBusy())
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     stop = true;
     reader.join();
-    if (arrivals.size() != 4 || service->writes.size() != 4) {
-      std::fprintf(stderr, "run %d: %zu messages written, %zu arrived, expected 4\n", run + 1, service->writes.size(),
+    if (arrivals.size() != 4 || writes.size() != 4) {
+      std::fprintf(stderr, "run %d: %zu messages written, %zu arrived, expected 4\n", run + 1, writes.size(),
                    arrivals.size());
       return 1;
     }
-    for (const double gap : gapsOf(service->writes))
+    for (const double gap : gapsOf(writes))
       atWrites.push_back(gap);
     for (const double gap : gapsOf(arrivals))
       onLine.push_back(gap);

@@ -5,7 +5,6 @@
 
 #include "pty_peer.h"
 #include "serial/port_catalog.h"
-#include "serial/serial_link.h"
 #include "stats.h"
 #include "ui/programador.h"
 
@@ -35,7 +34,7 @@ int main(int argc, char* argv[]) {
   if (!QTest::qWaitForWindowExposed(&window))
     return 1;
   window.engine().pollReceive();
-  // QTest::qWait wakes every 10 ms by design; the figure must be the
+  // QTest::qWait wakes every 10 ms on purpose; the figure must be the
   // program's own, so wait in a plain event loop, as the program runs.
   const auto waitInEventLoop = [](int milliseconds) {
     QEventLoop loop;

@@ -66,15 +66,11 @@ QString commandName(Command command) {
 
 }  // namespace
 
-std::optional<QString> delayEntry(const QString& text) {
-  const QStringList entries = delayChoiceList();
-  if (entries.contains(text))
-    return text;
-  const auto milliseconds = plainNumber(text, 10000);
-  if (!milliseconds)
-    return std::nullopt;
-  const QString entry = formatDelayText(*milliseconds);
-  return entries.contains(entry) ? std::optional<QString>(entry) : std::nullopt;
+std::optional<DelayTime> delayEntry(const QString& text) {
+  if (const auto entry = DelayTime::fromListText(text))
+    return entry;
+  const auto milliseconds = plainNumber(text, DelayTime::kLongestMs);
+  return milliseconds ? DelayTime::fromMilliseconds(*milliseconds) : std::nullopt;
 }
 
 std::optional<PortChoice> portChoice(const QString& text) {
@@ -201,35 +197,29 @@ void CommandLine::readProgram(Request& request) const {
   RadioProgram& program = request.program;
   if (m_parser.isSet(m_cor)) {
     const QString level = m_parser.value(m_cor).toLower();
-    if (level == QLatin1String("alto") || level == kFlagOn)
-      program.Cor = kFlagOn;
-    else if (level == QLatin1String("baixo") || level == kFlagOff)
-      program.Cor = kFlagOff;
+    if (level == QLatin1String("alto") || level == QLatin1String("1"))
+      program.corLevel = CorLevel::ActiveHigh;
+    else if (level == QLatin1String("baixo") || level == QLatin1String("0"))
+      program.corLevel = CorLevel::ActiveLow;
     else
       throw UsageError(QStringLiteral("--cor: use alto ou baixo (ou 1 e 0), não \"%1\".").arg(m_parser.value(m_cor)));
   }
 
   if (m_parser.isSet(m_ptt)) {
-    const QString list = m_parser.value(m_ptt);
-    QList<int> keyed;
-    for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& item : m_parser.value(m_ptt).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
       const auto target = radioNumber(item.trimmed());
       if (!target)
         throw UsageError(
             QStringLiteral("--ptt: \"%1\" não é um rádio; use 1 a 4, separados por vírgula.").arg(item.trimmed()));
       if (*target == request.radio)
         throw UsageError(QStringLiteral("--ptt: o rádio %1 não pode acionar a si mesmo.").arg(*target));
-      if (keyed.contains(*target))
+      if (program.keyedRadios.contains(*target))
         throw UsageError(QStringLiteral("--ptt: o rádio %1 aparece mais de uma vez.").arg(*target));
-      keyed.append(*target);
-      for (int key = kFirstRouteKey; key <= kLastRouteKey; ++key) {
-        if (routedRadio(request.radio, key) == *target)
-          program.routeFlag(key) = kFlagOn;
-      }
+      program.keyedRadios.set(*target, true);
     }
   }
 
-  const auto readDelay = [this](const QCommandLineOption& option, QString& field) {
+  const auto readDelay = [this](const QCommandLineOption& option, DelayTime& field) {
     if (!m_parser.isSet(option))
       return;
     const auto entry = delayEntry(m_parser.value(option));
@@ -238,8 +228,8 @@ void CommandLine::readProgram(Request& request) const {
                            .arg(option.names().constLast(), m_parser.value(option)));
     field = *entry;
   };
-  readDelay(m_debounce, program.Cor_Delay_DT);
-  readDelay(m_hang, program.Cor_Delay_HT);
+  readDelay(m_debounce, program.debounce);
+  readDelay(m_hang, program.hang);
 }
 
 }  // namespace zelqon::cli

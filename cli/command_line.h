@@ -69,7 +69,7 @@ class CommandLine {
 
 // A delay as the controller takes it: one of the 101 list entries ("00100"),
 // or its milliseconds ("100"). Empty when it is neither.
-[[nodiscard]] std::optional<QString> delayEntry(const QString& text);
+[[nodiscard]] std::optional<DelayTime> delayEntry(const QString& text);
 
 // The --port text: digits for a number of the window's list, a path with '/'
 // for a device. Empty when it is neither.

@@ -4,7 +4,6 @@
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
 #include "protocol/programming_message.h"
-#include "serial/detecta_com.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -30,12 +29,13 @@ PortCatalog catalogFor(const PortChoice& port) {
 }
 
 // Runs one operation of the engine to its end, each step told on stderr;
-// true when it went through.
-bool runOperation(ControllerEngine& engine, const std::function<bool()>& operation, ExitStatus& status) {
+// true when it went through. Ctrl+C ends a sequence once the command in
+// progress is written.
+bool runOperation(ControllerEngine& engine, const std::function<OperationStart()>& operation, ExitStatus& status) {
   std::optional<OperationFailure> failure;
   const QMetaObject::Connection steps =
       QObject::connect(&engine, &ControllerEngine::progress, [](const SequenceProgress& step) {
-        if (step.count > 1 || step.operation != Operation::OpenPort)
+        if (step.operation != Operation::OpenPort)
           printNotice(describeProgress(step, step.nextIn));
       });
   const QMetaObject::Connection failures = QObject::connect(
@@ -44,11 +44,24 @@ bool runOperation(ControllerEngine& engine, const std::function<bool()>& operati
     if (!busy)
       QCoreApplication::exit(0);
   });
-  QTimer::singleShot(0, &engine, [&operation] { (void)operation(); });
+  StopSignals stop;
+  QObject::connect(&stop, &StopSignals::stopRequested, &engine, [&engine] { engine.interrupt(); });
+  OperationStart started = OperationStart::Started;
+  QTimer::singleShot(0, &engine, [&] {
+    started = operation();
+    if (started != OperationStart::Started)
+      QCoreApplication::exit(0);
+  });
   QCoreApplication::exec();
   QObject::disconnect(steps);
   QObject::disconnect(failures);
   QObject::disconnect(end);
+  if (started != OperationStart::Started) {
+    // The command line checks its input first; this is a slip of its own.
+    printError(QStringLiteral("a operação foi recusada pelo programa."));
+    status = ExitStatus::Usage;
+    return false;
+  }
   if (!failure)
     return true;
   printError(oneLine(failure->text));
@@ -65,9 +78,8 @@ ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
   printNotice(
       QStringLiteral("Monitorando a porta %1; Ctrl+C encerra.").arg(engine.ports().displayName(engine.portNumber())));
 
-  QObject::connect(&engine, &ControllerEngine::connectionLost, [&status](const LinkError& error, const QString&) {
-    // The monitor ends here: no promise to open the port again.
-    printError(oneLine(describeConnectionLost(error, false)) + QStringLiteral(" Monitor encerrado."));
+  QObject::connect(&engine, &ControllerEngine::connectionLost, [&status](const LinkError&, const QString& text) {
+    printError(oneLine(text) + QStringLiteral(" Monitor encerrado."));
     status = ExitStatus::ConnectionLost;
     QCoreApplication::exit(0);
   });
@@ -90,7 +102,7 @@ ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
 
 ExitStatus listPorts() {
   const PortCatalog catalog = PortCatalog::fromSystem();
-  const QStringList entries = DetectaCOM::listedPorts(catalog);
+  const QStringList entries = catalog.listEntries();
   if (entries.isEmpty())
     printNotice(QStringLiteral("Nenhuma porta serial encontrada."));
   QString lines;
@@ -116,6 +128,8 @@ ExitStatus printMessages(const Request& request) {
 
 ExitStatus runOnController(const Request& request) {
   ControllerEngine engine(catalogFor(request.port));
+  // A run ends with its operation: a lost port is not opened again.
+  engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
   (void)engine.changePort(request.port.number);
   if (request.command == Command::Monitor)
     return runMonitor(engine, request);

@@ -16,7 +16,10 @@ ExitStatus exitStatusOf(LinkFault fault) {
       return ExitStatus::AccessDenied;
     case LinkFault::DeviceGone:
       return ExitStatus::ConnectionLost;
+    case LinkFault::Interrupted:
+      return ExitStatus::Interrupted;
     case LinkFault::NotOpen:
+    case LinkFault::Internal:
     case LinkFault::Timeout:
     case LinkFault::Other:
       break;

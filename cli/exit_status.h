@@ -14,6 +14,7 @@ enum class ExitStatus : int {
   AccessDenied = 4,    // no permission, or another program holds the port
   IoFailure = 5,       // a write or another port operation failed
   ConnectionLost = 6,  // the device went away while the port was open
+  Interrupted = 130,   // stopped with Ctrl+C (SIGINT) or SIGTERM, as shells count it
 };
 
 [[nodiscard]] ExitStatus exitStatusOf(LinkFault fault);

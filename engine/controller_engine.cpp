@@ -3,7 +3,6 @@
 #include "engine/operator_text.h"
 #include "protocol/programming_message.h"
 #include "serial/port_diagnosis.h"
-#include "serial/serial_link.h"
 #include "serial/serial_port_service.h"
 
 #include <QDir>
@@ -11,27 +10,40 @@
 #include <QFileSystemWatcher>
 
 #include <algorithm>
+#include <exception>
 
 namespace zelqon {
 
-ControllerEngine::ControllerEngine(PortCatalog ports, QObject* parent)
-    : ControllerEngine(std::make_shared<PortCatalog>(std::move(ports)), nullptr, parent) {}
+namespace {
 
-ControllerEngine::ControllerEngine(std::shared_ptr<PortCatalog> ports, std::unique_ptr<PortService> service,
-                                   QObject* parent)
-    : QObject(parent), m_ports(std::move(ports)), m_readRadio([](int) { return RadioProgram{}; }) {
-  if (!service)
-    service = std::make_unique<SerialPortService>(std::shared_ptr<const PortCatalog>(m_ports));
-  m_link = new SerialLink(std::move(service), this);
-  m_link->setObjectName(QStringLiteral("MSComm"));
-  connect(m_link, &SerialLink::connectionLost, this, [this](const LinkError& error) {
-    if (isBusy())
-      m_lostDuringSequence = error;
-    emit connectionLost(error, describeConnectionLost(error));
-  });
+// Runs `action`; whatever it raises comes back as the LinkError the operator
+// is told about, so no step can leave a sequence running forever or throw
+// through the event loop.
+template <typename Action>
+std::optional<LinkError> failureOf(Action&& action, LinkStep step, const QString& port) {
+  try {
+    action();
+  } catch (const LinkError& error) {
+    return error;
+  } catch (const std::exception& error) {
+    return LinkError(step, LinkFault::Internal, port, QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    return LinkError(step, LinkFault::Internal, port, QStringLiteral("exceção desconhecida"));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ControllerEngine::ControllerEngine(PortCatalog ports, QObject* parent)
+    : QObject(parent),
+      m_ports(std::make_shared<PortCatalog>(std::move(ports))),
+      m_readRadio([](int) { return RadioProgram{}; }) {
+  m_serialPort = new SerialPortService(std::shared_ptr<const PortCatalog>(m_ports), this);
+  attachPort(m_serialPort);
 
   m_pollTimer = new QTimer(this);
-  m_pollTimer->setObjectName(QStringLiteral("Timer1"));
+  m_pollTimer->setObjectName(QStringLiteral("pollTimer"));
   m_pollTimer->setInterval(kPollInterval);
   connect(m_pollTimer, &QTimer::timeout, this, &ControllerEngine::pollReceive);
 
@@ -42,7 +54,24 @@ ControllerEngine::ControllerEngine(std::shared_ptr<PortCatalog> ports, std::uniq
   connect(m_gapTimer, &QTimer::timeout, this, &ControllerEngine::onGapTimer);
 }
 
-ControllerEngine::~ControllerEngine() = default;
+ControllerEngine::~ControllerEngine() {
+  const QSignalBlocker quiet(m_port);
+  m_port->close();
+}
+
+void ControllerEngine::attachPort(PortService* port) {
+  if (m_port == port)
+    return;
+  if (m_port) {
+    disconnect(m_port, nullptr, this, nullptr);
+    if (m_port != m_serialPort)
+      m_port->deleteLater();
+  }
+  m_port = port;
+  connect(port, &PortService::stateChanged, this, &ControllerEngine::onPortStateChanged);
+  connect(port, &PortService::openFailed, this, &ControllerEngine::onOpenFailed);
+  connect(port, &PortService::hungUp, this, &ControllerEngine::onHungUp);
+}
 
 void ControllerEngine::startPolling() { m_pollTimer->start(); }
 
@@ -75,147 +104,231 @@ void ControllerEngine::watchPorts() {
   connect(watcher, &QFileSystemWatcher::directoryChanged, m_rescanTimer, qOverload<>(&QTimer::start));
 }
 
-bool ControllerEngine::isOpen() const { return m_link->isOpen(); }
+bool ControllerEngine::isOpen() const { return m_port->isOpen(); }
 
-qint16 ControllerEngine::portNumber() const { return m_link->portNumber(); }
+PortState ControllerEngine::portState() const { return m_port->state(); }
 
-bool ControllerEngine::sendRadioProgram(int radio) {
-  return start(Operation::SendRadio, {{radio, [this, radio] { writeRadioProgram(radio); }}}, true);
+qint16 ControllerEngine::portNumber() const { return m_serialPort->portNumber(); }
+
+QString ControllerEngine::portName() const { return m_port->displayName(); }
+
+OperationStart ControllerEngine::sendRadioProgram(int radio) {
+  if (!isRadioNumber(radio))
+    return OperationStart::RefusedArgument;
+  return start(Operation::SendRadio, {{radio, PortUse::OpenFirst, [this, radio] { writeRadioProgram(radio); }}},
+               OnFailure::Stop);
 }
 
-bool ControllerEngine::sendAllRadioPrograms() {
+OperationStart ControllerEngine::sendAllRadioPrograms() {
   // Each radio is a whole send of its own: a failing one is followed by the
   // pause and the next radio as usual.
   QList<Step> steps;
   for (int radio = 1; radio <= kRadioCount; ++radio)
-    steps.append({radio, [this, radio] { writeRadioProgram(radio); }});
-  return start(Operation::SendAllRadios, std::move(steps), false);
+    steps.append({radio, PortUse::OpenFirst, [this, radio] { writeRadioProgram(radio); }});
+  return start(Operation::SendAllRadios, std::move(steps), OnFailure::GoOn);
 }
 
-bool ControllerEngine::sendFactoryProgramming() {
+OperationStart ControllerEngine::sendFactoryProgramming() {
   // One open for the whole set; the first failure ends it.
   QList<Step> steps;
   for (int radio = 1; radio <= kRadioCount; ++radio) {
-    steps.append({radio, [this, radio] {
-                    if (radio == 1)
-                      m_link->ensurePortOpen();
-                    m_link->writeText(factoryMessage(radio));
-                  }});
+    steps.append({radio, radio == 1 ? PortUse::OpenFirst : PortUse::AlreadyOpen,
+                  [this, radio] { writeText(factoryMessage(radio)); }});
   }
-  return start(Operation::FactoryProgramming, std::move(steps), true);
+  return start(Operation::FactoryProgramming, std::move(steps), OnFailure::Stop);
 }
 
-bool ControllerEngine::sendAtualizarCommand() {
-  return start(Operation::Atualizar,
-               {{0,
-                 [this] {
-                   m_link->ensurePortOpen();
-                   m_link->writeText(kAtualizarCommand);
-                 }}},
-               true);
+OperationStart ControllerEngine::sendAtualizarCommand() {
+  return start(Operation::Atualizar, {{0, PortUse::OpenFirst, [this] { writeText(kAtualizarCommand); }}},
+               OnFailure::Stop);
+}
+
+OperationStart ControllerEngine::openPort() {
+  return start(Operation::OpenPort, {{0, PortUse::OpenFirst, [] {}}}, OnFailure::Stop);
+}
+
+void ControllerEngine::writeText(const QString& text) {
+  m_port->writeText(text);
+  emit written(text.toLatin1());
 }
 
 void ControllerEngine::writeRadioProgram(int radio) {
-  m_link->ensurePortOpen();
   const QString message = buildProgrammingMessage(radio, m_readRadio(radio));
   // The echo goes first, so a failed write leaves it standing as the record
   // of what was attempted.
   emit echoed(monitorEcho(radio, message));
-  m_link->writeText(message);
+  writeText(message);
 }
 
-bool ControllerEngine::changePort(std::optional<qint16> number, const QString& asTyped) {
+OperationStart ControllerEngine::changePort(std::optional<qint16> number, const QString& asTyped) {
   if (isBusy())
-    return false;
+    return OperationStart::RefusedBusy;
   emit busyChanged(true);
-  try {
-    // Closed even when the number is not taken: the next poll reopens the
-    // previous port.
-    m_link->closeIfOpen();
-    if (!number)
-      throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, asTyped.trimmed(), {});
-    m_link->selectPortNumber(*number);
-  } catch (const LinkError& error) {
-    report(Operation::ChangePort, 0, error, 0, 1);
-  }
+  const auto failure = failureOf(
+      [&] {
+        // Closed even when the number is not taken: the next poll reopens the
+        // previous port.
+        m_port->close();
+        if (!number)
+          throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, asTyped.trimmed(), {});
+        m_serialPort->selectPortNumber(*number);
+        attachPort(m_serialPort);
+      },
+      LinkStep::SelectPort, asTyped.trimmed());
+  if (failure)
+    report(Operation::ChangePort, 0, *failure, 0, 1);
+  emit busyChanged(false);
+  return OperationStart::Started;
+}
+
+bool ControllerEngine::interrupt() {
+  if (!m_sequence)
+    return false;
+  Sequence& sequence = *m_sequence;
+  m_gapTimer->stop();
+  if (sequence.phase == Phase::AwaitingOpen)
+    m_port->close();
+  const Step& next = sequence.steps.at(sequence.current);
+  report(sequence.operation, next.radio, LinkError(LinkStep::Write, LinkFault::Interrupted, portName(), {}),
+         sequence.written, int(sequence.steps.size()));
+  m_sequence.reset();
   emit busyChanged(false);
   return true;
 }
 
-bool ControllerEngine::openPort() {
-  return start(Operation::OpenPort, {{0, [this] { m_link->ensurePortOpen(); }}}, true);
-}
-
-bool ControllerEngine::start(Operation operation, QList<Step> steps, bool stopAtFailure) {
+OperationStart ControllerEngine::start(Operation operation, QList<Step> steps, OnFailure onFailure) {
   if (isBusy())
-    return false;
+    return OperationStart::RefusedBusy;
   m_lostDuringSequence.reset();
-  m_sequence = Sequence{operation, std::move(steps), stopAtFailure};
+  m_sequence = Sequence{operation, std::move(steps), onFailure};
   emit busyChanged(true);
-  runNextStep();
-  return true;
+  beginStep();
+  return OperationStart::Started;
 }
 
-void ControllerEngine::runNextStep() {
+OpenProgress ControllerEngine::beginOpen() {
+  switch (m_port->state()) {
+    case PortState::Open:
+    case PortState::HungUp:  // the next write or read tells the loss
+      return OpenProgress::Open;
+    case PortState::Connecting:
+    case PortState::Negotiating:
+      return OpenProgress::Pending;
+    case PortState::Closed:
+      break;
+  }
+  return m_port->open();
+}
+
+void ControllerEngine::beginStep() {
   Sequence& sequence = *m_sequence;
-  const qsizetype index = sequence.next++;
-  const Step& step = sequence.steps.at(index);
+  sequence.phase = Phase::Running;
+  if (sequence.steps.at(sequence.current).portUse == PortUse::OpenFirst) {
+    OpenProgress progress = OpenProgress::Open;
+    if (const auto failure = failureOf([&] { progress = beginOpen(); }, LinkStep::Open, portName())) {
+      endStep(failure);
+      return;
+    }
+    if (progress == OpenProgress::Pending) {
+      sequence.phase = Phase::AwaitingOpen;
+      return;
+    }
+  }
+  runStep();
+}
+
+void ControllerEngine::runStep() {
+  const Step& step = m_sequence->steps.at(m_sequence->current);
+  endStep(failureOf(step.run, LinkStep::Write, portName()));
+}
+
+void ControllerEngine::endStep(const std::optional<LinkError>& failure) {
+  Sequence& sequence = *m_sequence;
+  const Step& step = sequence.steps.at(sequence.current);
   const int count = int(sequence.steps.size());
   bool stop = false;
-  bool written = true;
-  try {
-    step.run();
+  if (failure) {
+    const bool lost = failure->fault() == LinkFault::NotOpen && m_lostDuringSequence;
+    report(sequence.operation, step.radio, lost ? *m_lostDuringSequence : *failure, sequence.written, count);
+    stop = sequence.onFailure == OnFailure::Stop;
+  } else {
     ++sequence.written;
-  } catch (const LinkError& error) {
-    const bool lost = error.fault() == LinkFault::NotOpen && m_lostDuringSequence;
-    report(sequence.operation, step.radio, lost ? *m_lostDuringSequence : error, sequence.written, count);
-    stop = sequence.stopAtFailure;
-    written = false;
   }
-  const bool last = stop || sequence.next == sequence.steps.size();
+  const bool last = stop || sequence.current + 1 == sequence.steps.size();
   if (!stop) {
-    emit progress({sequence.operation, int(index + 1), count, step.radio, written,
-                   last ? std::chrono::milliseconds(0) : kCommandGap});
+    emit progress({sequence.operation, int(sequence.current + 1), count, step.radio, !failure,
+                   last ? std::chrono::milliseconds(0) : m_commandGap});
   }
   if (last) {
     m_sequence.reset();
     emit busyChanged(false);
     return;
   }
+  ++sequence.current;
+  sequence.phase = Phase::Pausing;
   // The gap counts from the end of this command's write.
   m_sinceLastStep.start();
-  m_gapTimer->start(kCommandGap);
+  m_gapTimer->start(m_commandGap);
 }
 
 void ControllerEngine::onGapTimer() {
   // Never early: a timer that fired a little before its time is armed again
   // for what is left.
   const auto elapsed = std::chrono::milliseconds(m_sinceLastStep.elapsed());
-  if (elapsed < kCommandGap) {
-    m_gapTimer->start(kCommandGap - elapsed);
+  if (elapsed < m_commandGap) {
+    m_gapTimer->start(m_commandGap - elapsed);
     return;
   }
-  runNextStep();
+  beginStep();
+}
+
+void ControllerEngine::onPortStateChanged(PortState state) {
+  emit portStateChanged(state);
+  if (state == PortState::Open && m_sequence && m_sequence->phase == Phase::AwaitingOpen) {
+    m_sequence->phase = Phase::Running;
+    runStep();
+  }
+}
+
+void ControllerEngine::onOpenFailed(const LinkError& error) {
+  // An open that a poll started fails silently: the next poll tries again.
+  if (m_sequence && m_sequence->phase == Phase::AwaitingOpen) {
+    m_sequence->phase = Phase::Running;
+    endStep(error);
+  }
+}
+
+void ControllerEngine::onHungUp(const LinkError& error) {
+  if (isBusy())
+    m_lostDuringSequence = error;
+  const bool reopens = m_afterLoss == AfterLoss::ReopenOnNextUse;
+  if (!reopens)
+    m_pollTimer->stop();
+  emit connectionLost(error, describeConnectionLost(error, reopens));
 }
 
 void ControllerEngine::pollReceive() {
   if (isBusy())
     return;  // the first poll after the sequence takes everything in one read
-  try {
-    const QString got = m_link->readPending();
-    if (got.isEmpty())
-      return;
-    emit rawReceived(got.toLatin1());
-    if (!std::all_of(got.cbegin(), got.cend(), [](QChar c) { return c == QLatin1Char(' '); }))
-      emit received(got);
-  } catch (const LinkError&) {
-    // Tried again on the next tick; a lost device was already reported once.
-  }
+  QString got;
+  const auto failure = failureOf(
+      [&] {
+        if (beginOpen() == OpenProgress::Open)
+          got = m_port->readAllPending();
+      },
+      LinkStep::Read, portName());
+  // A failure is tried again on the next tick; a lost device was already
+  // reported once.
+  if (failure || got.isEmpty())
+    return;
+  emit rawReceived(got.toLatin1());
+  if (!std::all_of(got.cbegin(), got.cend(), [](QChar c) { return c == QLatin1Char(' '); }))
+    emit received(got);
 }
 
 void ControllerEngine::closePort() {
   m_pollTimer->stop();
-  m_link->closePort();
+  m_port->close();
 }
 
 void ControllerEngine::report(Operation operation, int radio, const LinkError& error, int written, int total) {

@@ -17,7 +17,7 @@
 
 namespace zelqon {
 
-class SerialLink;
+class SerialPortService;
 
 // Where a command sequence stands, told after each of its commands.
 struct SequenceProgress {
@@ -30,14 +30,14 @@ struct SequenceProgress {
 };
 
 // Everything between a front end and the controller: the port numbering, the
-// serial link, the receive poll, the command sequences and what the operator
+// port in use, the receive poll, the command sequences and what the operator
 // is told when something fails. No widgets: the window and the command line
 // drive it alike and listen to its signals.
 //
 // Sequences run as timed steps on the event loop, so the program stays
-// responsive between commands. While one runs, the receive poll is skipped
-// (what arrives waits for the first poll after it) and every other operation
-// is refused.
+// responsive between commands and while a port connects. While one runs,
+// the receive poll is skipped (what arrives waits for the first poll after
+// it) and every other operation is refused.
 class ControllerEngine final : public QObject {
   Q_OBJECT
 
@@ -45,17 +45,23 @@ class ControllerEngine final : public QObject {
   // Reads radio n's values as they stand at the moment its message is built.
   using RadioReader = std::function<RadioProgram(int radio)>;
 
+  // What follows the loss of an open port: the window opens it again when it
+  // is next needed; a command-line run ends.
+  enum class AfterLoss { ReopenOnNextUse, Stop };
+
   static constexpr std::chrono::milliseconds kCommandGap{3000};
   static constexpr std::chrono::milliseconds kPollInterval{1000};
 
   // The machine's ports as numbered by `ports`, over QSerialPort.
   explicit ControllerEngine(PortCatalog ports, QObject* parent = nullptr);
-  // The same over another port service, which must read `ports`.
-  ControllerEngine(std::shared_ptr<PortCatalog> ports, std::unique_ptr<PortService> service, QObject* parent = nullptr);
   ~ControllerEngine() override;
 
   // Defaults to the start-up values of every radio.
   void setRadioReader(RadioReader reader) { m_readRadio = std::move(reader); }
+  void setAfterLoss(AfterLoss afterLoss) { m_afterLoss = afterLoss; }
+  // The pause between the commands of a sequence; kCommandGap unless a test
+  // shortens it.
+  void setCommandGap(std::chrono::milliseconds gap) { m_commandGap = gap; }
 
   // The receive poll, every kPollInterval from now on.
   void startPolling();
@@ -69,27 +75,34 @@ class ControllerEngine final : public QObject {
   // costs nothing while nothing is plugged or pulled.
   void watchPorts();
 
-  // Operations an operator starts. Each returns false, and does nothing, while
-  // a sequence runs; otherwise it reports its own failures through failed().
-  bool sendRadioProgram(int radio);
-  bool sendAllRadioPrograms();
-  bool sendFactoryProgramming();
-  bool sendAtualizarCommand();
+  // Operations an operator starts. Each is refused, doing nothing, while
+  // another runs or when its argument is out of range; once started it
+  // reports its own failures through failed() and ends with busyChanged(false).
+  [[nodiscard]] OperationStart sendRadioProgram(int radio);
+  [[nodiscard]] OperationStart sendAllRadioPrograms();
+  [[nodiscard]] OperationStart sendFactoryProgramming();
+  [[nodiscard]] OperationStart sendAtualizarCommand();
   // Closes the port and takes `number` for the next open; no number (a typed
   // text that is not one) leaves the previous number in place.
-  bool changePort(std::optional<qint16> number, const QString& asTyped = {});
+  [[nodiscard]] OperationStart changePort(std::optional<qint16> number, const QString& asTyped = {});
   // Opens the port now, for a front end that only listens.
-  bool openPort();
+  [[nodiscard]] OperationStart openPort();
+  // Ends the running sequence once the command in progress is written: the
+  // rest is not sent, and failed() says how many went out. False when none runs.
+  bool interrupt();
 
   // Opens on demand and passes on what arrived; silent on failure, since it
   // runs every second and simply tries again.
   void pollReceive();
-  // Closes the port if open, for the program's end; never fails.
+  // Closes the port if open and stops the poll, for the program's end.
   void closePort();
 
   [[nodiscard]] bool isBusy() const { return m_sequence.has_value(); }
   [[nodiscard]] bool isOpen() const;
+  [[nodiscard]] PortState portState() const;
   [[nodiscard]] qint16 portNumber() const;
+  // The port in use as the operator knows it: "COM1 (/dev/ttyUSB0)".
+  [[nodiscard]] QString portName() const;
   [[nodiscard]] const PortCatalog& ports() const { return *m_ports; }
 
  signals:
@@ -99,37 +112,62 @@ class ControllerEngine final : public QObject {
   void rawReceived(const QByteArray& bytes);
   // What a radio's send adds to the monitor before its message is written.
   void echoed(const QString& text);
+  // Bytes that went out on the line, once the system has them.
+  void written(const QByteArray& bytes);
   void progress(const zelqon::SequenceProgress& progress);
   void failed(const zelqon::OperationFailure& failure);
   // The open port went away by itself; `text` is the operator's notice.
   void connectionLost(const zelqon::LinkError& error, const QString& text);
-  // An operation began or ended.
+  // An operation began (true) or ended (false); always in pairs.
   void busyChanged(bool busy);
+  // The port in use is connecting, open or closed.
+  void portStateChanged(zelqon::PortState state);
   // A device appeared, went away or came back.
   void portsChanged();
 
  private:
+  // Whether a step opens the port first, or writes on the open one only.
+  enum class PortUse { OpenFirst, AlreadyOpen };
+  // What a failing step does to the rest of its sequence.
+  enum class OnFailure { Stop, GoOn };
+  // Where the running sequence is.
+  enum class Phase { Running, AwaitingOpen, Pausing };
+
   struct Step {
     int radio = 0;
-    std::function<void()> run;  // raises LinkError
+    PortUse portUse = PortUse::OpenFirst;
+    std::function<void()> run;  // the port is open; raises LinkError
   };
   struct Sequence {
-    Operation operation;
+    Operation operation = Operation::SendRadio;
     QList<Step> steps;
-    bool stopAtFailure;
-    qsizetype next = 0;
+    OnFailure onFailure = OnFailure::Stop;
+    Phase phase = Phase::Running;
+    qsizetype current = 0;
     int written = 0;
   };
 
-  bool start(Operation operation, QList<Step> steps, bool stopAtFailure);
-  void runNextStep();
+  OperationStart start(Operation operation, QList<Step> steps, OnFailure onFailure);
+  void beginStep();
+  void runStep();
+  void endStep(const std::optional<LinkError>& failure);
   void onGapTimer();
+  void onPortStateChanged(PortState state);
+  void onOpenFailed(const LinkError& error);
+  void onHungUp(const LinkError& error);
+  // Starts opening unless open or on the way; Pending while it connects.
+  [[nodiscard]] OpenProgress beginOpen();
+  void writeText(const QString& text);
   void writeRadioProgram(int radio);
   void report(Operation operation, int radio, const LinkError& error, int written, int total);
+  void attachPort(PortService* port);
 
   std::shared_ptr<PortCatalog> m_ports;
-  SerialLink* m_link = nullptr;
+  SerialPortService* m_serialPort = nullptr;
+  PortService* m_port = nullptr;  // the one in use: m_serialPort or a network port
   RadioReader m_readRadio;
+  AfterLoss m_afterLoss = AfterLoss::ReopenOnNextUse;
+  std::chrono::milliseconds m_commandGap = kCommandGap;
   QTimer* m_pollTimer = nullptr;
   QTimer* m_gapTimer = nullptr;
   QTimer* m_rescanTimer = nullptr;

@@ -35,8 +35,6 @@ QString stepText(const LinkError& error) {
       return QStringLiteral("Falha ao escrever na porta %1.").arg(port);
     case LinkStep::Read:
       return QStringLiteral("Falha ao ler a porta %1.").arg(port);
-    case LinkStep::Close:
-      return QStringLiteral("Falha ao fechar a porta %1.").arg(port);
   }
   return {};
 }
@@ -61,6 +59,11 @@ QString faultText(LinkFault fault) {
       return QStringLiteral("O dispositivo foi desconectado.");
     case LinkFault::Timeout:
       return QStringLiteral("O sistema não aceitou os dados a tempo.");
+    case LinkFault::Interrupted:
+      return QStringLiteral("Interrompida pelo operador; a mensagem em andamento foi concluída.");
+    case LinkFault::Internal:
+      return QStringLiteral(
+          "Erro interno do programa; nada mais foi enviado. Informe o suporte com o registro da sessão.");
     case LinkFault::Other:
       break;
   }
@@ -68,7 +71,7 @@ QString faultText(LinkFault fault) {
 }
 
 QString reasonText(const QString& reason) {
-  return reason.isEmpty() ? QString() : QStringLiteral("Motivo informado pelo sistema: %1").arg(reason);
+  return reason.isEmpty() ? QString() : QStringLiteral("Motivo informado pelo sistema: \u201C%1\u201D").arg(reason);
 }
 
 QString joinLines(const QStringList& lines) {
@@ -89,14 +92,18 @@ QString progressText(const OperationFailure& failure) {
 }  // namespace
 
 QString describeFailure(const OperationFailure& failure, const QString& cause) {
-  return joinLines({operationText(failure), progressText(failure), stepText(failure.error),
+  // An interruption is no failure of the port: no step to blame.
+  const bool interrupted = failure.error.fault() == LinkFault::Interrupted;
+  return joinLines({operationText(failure), progressText(failure), interrupted ? QString() : stepText(failure.error),
                     cause.isEmpty() ? faultText(failure.error.fault()) : cause, reasonText(failure.error.reason())});
 }
 
 QString describeConnectionLost(const LinkError& error, bool reopens) {
-  return joinLines({QStringLiteral("A porta %1 foi desconectada e fechada.").arg(error.port()),
-                    reopens ? QStringLiteral("Ela será aberta de novo assim que o dispositivo voltar.") : QString(),
-                    reasonText(error.reason())});
+  return joinLines(
+      {QStringLiteral("A porta %1 foi desconectada e fechada.").arg(error.port()),
+       reopens ? QStringLiteral("Ela será aberta de novo no próximo envio ou leitura, assim que o dispositivo voltar.")
+               : QString(),
+       reasonText(error.reason())});
 }
 
 QString describeProgress(const SequenceProgress& progress, std::chrono::milliseconds nextIn) {

@@ -7,7 +7,7 @@
 namespace zelqon {
 
 // The step of a link operation that failed.
-enum class LinkStep { SelectPort, Open, Write, Read, Close };
+enum class LinkStep { SelectPort, Open, Write, Read };
 
 // Why it failed, as far as the operator can act on it.
 enum class LinkFault {
@@ -17,6 +17,8 @@ enum class LinkFault {
   NotOpen,        // the port was closed under the operation
   DeviceGone,     // the device hung up or was unplugged
   Timeout,        // the system did not take the bytes in time
+  Interrupted,    // the operator stopped the operation (Ctrl+C)
+  Internal,       // the program itself slipped; the reason says where
   Other,
 };
 
@@ -51,6 +53,13 @@ class LinkError : public std::runtime_error {
 
 // The operations an operator starts; each reports its own failure.
 enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, ChangePort, OpenPort };
+
+// Whether an operation asked of the engine was taken up.
+enum class OperationStart {
+  Started,         // under way; its end is told by signals
+  RefusedBusy,     // another operation is running
+  RefusedArgument  // a radio outside 1..4, or the like: nothing was done
+};
 
 struct OperationFailure {
   Operation operation = Operation::SendRadio;

@@ -1,40 +1,26 @@
 #include "protocol/programming_message.h"
 
 #include <array>
-#include <stdexcept>
 
 namespace zelqon {
 
 namespace {
 const QString kLineBreak = QStringLiteral("\r\n");
 
-void requireRadio(int radio) {
-  if (radio < 1 || radio > kRadioCount)
-    throw std::out_of_range("radio must be 1 to 4");
-}
-
-// The value sent under PTT<target> in radio n's message.
-const QString& routeValue(int radio, int target, const RadioProgram& program) {
-  if (target == radio)
-    return kFlagOff;
-  for (int key = kFirstRouteKey; key <= kLastRouteKey; ++key) {
-    if (routedRadio(radio, key) == target)
-      return program.routeFlag(key);
-  }
-  throw std::logic_error("route table has no entry");
-}
+QChar flag(bool on) { return on ? QLatin1Char('1') : QLatin1Char('0'); }
 }  // namespace
 
 QString buildProgrammingMessage(int radio, const RadioProgram& program) {
-  requireRadio(radio);
+  if (!isRadioNumber(radio))
+    return {};
   QString message;
   message.reserve(70);
   message += QStringLiteral("Radio=") + QString::number(radio);
-  message += QStringLiteral(";COR=") + program.Cor;
-  message += QStringLiteral(";DelayDT=") + program.Cor_Delay_DT;
+  message += QStringLiteral(";COR=") + flag(program.corLevel == CorLevel::ActiveHigh);
+  message += QStringLiteral(";DelayDT=") + program.debounce.listText();
   for (int target = 1; target <= kRadioCount; ++target)
-    message += QStringLiteral(";PTT%1=").arg(target) + routeValue(radio, target, program);
-  message += QStringLiteral(";DelayHT=") + program.Cor_Delay_HT;
+    message += QStringLiteral(";PTT%1=").arg(target) + flag(target != radio && program.keyedRadios.contains(target));
+  message += QStringLiteral(";DelayHT=") + program.hang.listText();
   message += QLatin1Char(';');
   return message;
 }
@@ -46,12 +32,10 @@ QString factoryMessage(int radio) {
       QStringLiteral("Radio=3;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;"),
       QStringLiteral("Radio=4;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;"),
   };
-  requireRadio(radio);
-  return messages[static_cast<std::size_t>(radio - 1)];
+  return isRadioNumber(radio) ? messages.at(std::size_t(radio - 1)) : QString();
 }
 
 QString monitorEcho(int radio, const QString& message) {
-  requireRadio(radio);
   return radio == 1 ? kLineBreak + message + kLineBreak : message + kLineBreak;
 }
 

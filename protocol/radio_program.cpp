@@ -1,42 +1,47 @@
 #include "protocol/radio_program.h"
 
-#include <stdexcept>
-
 namespace zelqon {
 
-namespace {
-void requireRouteKey(int routeKey) {
-  if (routeKey < kFirstRouteKey || routeKey > kLastRouteKey)
-    throw std::out_of_range("route key must be 2, 3 or 4");
-}
-}  // namespace
-
-const QString& RadioProgram::routeFlag(int routeKey) const {
-  requireRouteKey(routeKey);
-  return routeKey == 2 ? Cor_PTT2 : routeKey == 3 ? Cor_PTT3 : Cor_PTT4;
+std::optional<DelayTime> DelayTime::fromMilliseconds(int milliseconds) {
+  if (milliseconds < 0 || milliseconds > kLongestMs || milliseconds % kStepMs != 0)
+    return std::nullopt;
+  return DelayTime(milliseconds);
 }
 
-QString& RadioProgram::routeFlag(int routeKey) {
-  requireRouteKey(routeKey);
-  return routeKey == 2 ? Cor_PTT2 : routeKey == 3 ? Cor_PTT3 : Cor_PTT4;
+std::optional<DelayTime> DelayTime::fromListText(QStringView text) {
+  if (text.size() != 5)
+    return std::nullopt;
+  int milliseconds = 0;
+  for (const QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+      return std::nullopt;
+    milliseconds = milliseconds * 10 + (c.unicode() - '0');
+  }
+  return fromMilliseconds(milliseconds);
 }
 
-FlagDisplay nextCorLevel(const QString& currentCaption) {
-  if (currentCaption == kCorActiveLow)
-    return {kCorActiveHigh, kFlagOn};
-  return {kCorActiveLow, kFlagOff};
+QList<DelayTime> DelayTime::choices() {
+  QList<DelayTime> all;
+  all.reserve(kChoiceCount);
+  for (int milliseconds = 0; milliseconds <= kLongestMs; milliseconds += kStepMs)
+    all.append(DelayTime(milliseconds));
+  return all;
 }
 
-FlagDisplay nextPttRoute(const QString& currentCaption) {
-  if (currentCaption == kRouteOff)
-    return {kRouteOn, kFlagOn};
-  return {kRouteOff, kFlagOff};
+QString DelayTime::listText() const { return formatDelayText(m_milliseconds); }
+
+QList<int> RadioSet::radios() const {
+  QList<int> members;
+  for (int radio = 1; radio <= kRadioCount; ++radio) {
+    if (contains(radio))
+      members.append(radio);
+  }
+  return members;
 }
 
 int routedRadio(int radio, int routeKey) {
-  requireRouteKey(routeKey);
-  if (radio < 1 || radio > kRadioCount)
-    throw std::out_of_range("radio must be 1 to 4");
+  if (!isRadioNumber(radio) || routeKey < kFirstRouteKey || routeKey > kLastRouteKey)
+    return 0;
   const int row = routeKey - 1;  // 1..3: the lowest other radio first
   return row < radio ? row : row + 1;
 }
@@ -45,9 +50,9 @@ QString formatDelayText(int milliseconds) { return (QStringLiteral("00000") + QS
 
 QStringList delayChoiceList() {
   QStringList entries;
-  entries.reserve(101);
-  for (int ms = 0; ms <= 10000; ms += 100)
-    entries.append(formatDelayText(ms));
+  entries.reserve(DelayTime::kChoiceCount);
+  for (const DelayTime time : DelayTime::choices())
+    entries.append(time.listText());
   return entries;
 }
 

@@ -1,60 +1,100 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <QtGlobal>
+
+#include <optional>
 
 namespace zelqon {
 
 inline constexpr int kRadioCount = 4;
-inline constexpr int kFirstRouteKey = 2;  // route buttons are R<n>_Cor_PTT2 .. R<n>_Cor_PTT4
-inline constexpr int kLastRouteKey = 4;
 
-inline const QString kFlagOn = QStringLiteral("1");
-inline const QString kFlagOff = QStringLiteral("0");
+[[nodiscard]] constexpr bool isRadioNumber(int radio) { return radio >= 1 && radio <= kRadioCount; }
 
-inline const QString kCorActiveHigh = QStringLiteral("ATIVO ALTO");
-inline const QString kCorActiveLow = QStringLiteral("ATIVO BAIXO");
-inline const QString kRouteOn = QStringLiteral("Ativado");
-inline const QString kRouteOff = QStringLiteral("Desativado");
+// The level at which a radio's COR input says that a signal is present.
+enum class CorLevel { ActiveHigh, ActiveLow };
 
-inline const QString kDefaultDelay = QStringLiteral("00100");
+// A debounce or hang time as the controller takes it: one of 0, 100, ...,
+// 10000 ms, written as five digits with leading zeros ("00100"). Only those
+// 101 values can be made, so every message carries a time the controller
+// knows.
+class DelayTime {
+ public:
+  static constexpr int kStepMs = 100;
+  static constexpr int kLongestMs = 10000;
+  static constexpr int kChoiceCount = kLongestMs / kStepMs + 1;
 
-// What one programming message carries for one radio. Every value stays text
-// from the window to the wire: the controller receives exactly what is shown.
+  // 100 ms, the start-up value of both times.
+  constexpr DelayTime() = default;
+
+  [[nodiscard]] static std::optional<DelayTime> fromMilliseconds(int milliseconds);
+  // A list entry exactly as the window's delay lists show it: "00000" .. "10000".
+  [[nodiscard]] static std::optional<DelayTime> fromListText(QStringView text);
+  // Every value, shortest first.
+  [[nodiscard]] static QList<DelayTime> choices();
+
+  [[nodiscard]] constexpr int milliseconds() const { return m_milliseconds; }
+  // The five digits the message and the delay lists carry.
+  [[nodiscard]] QString listText() const;
+
+  friend constexpr bool operator==(DelayTime, DelayTime) = default;
+
+ private:
+  constexpr explicit DelayTime(int milliseconds) : m_milliseconds(milliseconds) {}
+  int m_milliseconds = 100;
+};
+
+// A set of radios named by their own numbers, 1 to 4.
+class RadioSet {
+ public:
+  constexpr RadioSet() = default;
+
+  // Numbers outside 1..4 are never members.
+  [[nodiscard]] constexpr bool contains(int radio) const { return isRadioNumber(radio) && (m_bits & bit(radio)) != 0; }
+  // Adds or removes `radio`; a number outside 1..4 changes nothing.
+  constexpr void set(int radio, bool member) {
+    if (isRadioNumber(radio))
+      m_bits = quint8(member ? (m_bits | bit(radio)) : (m_bits & ~bit(radio)));
+  }
+  [[nodiscard]] constexpr bool isEmpty() const { return m_bits == 0; }
+  // The members in ascending order.
+  [[nodiscard]] QList<int> radios() const;
+
+  friend constexpr bool operator==(RadioSet, RadioSet) = default;
+
+ private:
+  [[nodiscard]] static constexpr quint8 bit(int radio) { return quint8(1U << unsigned(radio - 1)); }
+  quint8 m_bits = 0;
+};
+
+// What one programming message carries for one radio: the level of its COR
+// input, the radios it keys (PTT) while that COR is active, and its debounce
+// and hang times. The defaults are the program's start-up values, which the
+// factory programming also writes.
 struct RadioProgram {
-  QString Cor = kFlagOn;
-  QString Cor_PTT2 = kFlagOff;
-  QString Cor_PTT3 = kFlagOff;
-  QString Cor_PTT4 = kFlagOff;
-  QString Cor_Delay_DT = kDefaultDelay;
-  QString Cor_Delay_HT = kDefaultDelay;
-
-  [[nodiscard]] const QString& routeFlag(int routeKey) const;
-  [[nodiscard]] QString& routeFlag(int routeKey);
+  CorLevel corLevel = CorLevel::ActiveHigh;
+  RadioSet keyedRadios;
+  DelayTime debounce;
+  DelayTime hang;
 
   friend bool operator==(const RadioProgram&, const RadioProgram&) = default;
 };
 
-// A toggle's visible caption and the flag that follows it.
-struct FlagDisplay {
-  QString caption;
-  QString flag;
-  friend bool operator==(const FlagDisplay&, const FlagDisplay&) = default;
-};
-
-// The toggles decide from the caption the operator sees, never from the flag:
-// only the one compared caption leads to "1", any other text leads to "0".
-[[nodiscard]] FlagDisplay nextCorLevel(const QString& currentCaption);
-[[nodiscard]] FlagDisplay nextPttRoute(const QString& currentCaption);
-
-// The radio that route flag Cor_PTT<routeKey> of radio n keys: the other three
-// radios in ascending order.
+// The window's route buttons of radio n are R<n>_Cor_PTT2 .. R<n>_Cor_PTT4;
+// button k keys one of the other three radios, in ascending order: for radio
+// 3, PTT2 keys radio 1, PTT3 radio 2 and PTT4 radio 4. 0 when n or k is out
+// of range.
+inline constexpr int kFirstRouteKey = 2;
+inline constexpr int kLastRouteKey = 4;
 [[nodiscard]] int routedRadio(int radio, int routeKey);
 
 // Milliseconds as five digits with leading zeros: 0 -> "00000", 10000 -> "10000".
 [[nodiscard]] QString formatDelayText(int milliseconds);
 
-// The 101 entries of every delay list: 0, 100, ..., 10000 ms.
+// The 101 entries of every delay list: "00000", "00100", ..., "10000".
 [[nodiscard]] QStringList delayChoiceList();
 
 }  // namespace zelqon

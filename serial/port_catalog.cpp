@@ -12,9 +12,9 @@ namespace zelqon {
 namespace {
 
 #ifdef Q_OS_WIN
-constexpr bool kComNames = true;
+constexpr auto kSystemNumbering = PortCatalog::Numbering::ByComName;
 #else
-constexpr bool kComNames = false;
+constexpr auto kSystemNumbering = PortCatalog::Numbering::InPosixOrder;
 #endif
 
 bool isUsbAdapter(const QString& portName) {
@@ -110,15 +110,15 @@ bool isPlaceholderUart(const QString& portName, const QString& sysfsTtyRoot) {
   return type.readAll().trimmed() == "0";
 }
 
-PortCatalog PortCatalog::fromDevices(QList<PortDevice> devices, bool comNames) {
+PortCatalog PortCatalog::fromDevices(QList<PortDevice> devices, Numbering numbering) {
   QMap<int, PortDevice> numbered;
-  if (comNames) {
+  if (numbering == Numbering::ByComName) {
     for (const PortDevice& device : devices) {
       if (const auto number = comNumber(device.portName))
         numbered.insert(*number, device);
     }
     PortCatalog catalog(std::move(numbered));
-    catalog.m_comNames = true;
+    catalog.m_numbering = Numbering::ByComName;
     return catalog;
   }
   std::stable_sort(devices.begin(), devices.end(), [](const PortDevice& a, const PortDevice& b) {
@@ -148,7 +148,7 @@ QList<PortDevice> systemPortDevices() {
   return devices;
 }
 
-PortCatalog PortCatalog::fromSystem() { return fromDevices(systemPortDevices(), kComNames); }
+PortCatalog PortCatalog::fromSystem() { return fromDevices(systemPortDevices(), kSystemNumbering); }
 
 bool PortCatalog::update(const QList<PortDevice>& present) {
   QMap<int, PortDevice> next = m_devices;
@@ -162,14 +162,14 @@ bool PortCatalog::update(const QList<PortDevice>& present) {
     else
       fresh.append(seen);
   }
-  if (m_comNames) {
+  if (m_numbering == Numbering::ByComName) {
     for (const PortDevice& seen : std::as_const(fresh)) {
       if (const auto number = comNumber(seen.portName))
         next.insert(*number, seen);
     }
   } else {
     int number = 1;
-    const PortCatalog ordered = fromDevices(fresh, false);
+    const PortCatalog ordered = fromDevices(fresh, Numbering::InPosixOrder);
     for (const PortDevice& seen : ordered.devices()) {
       while (next.contains(number))
         ++number;
@@ -199,6 +199,15 @@ QString PortCatalog::displayName(int number) const {
   if (location.isEmpty() || location.compare(name, Qt::CaseInsensitive) == 0)
     return name;
   return QStringLiteral("%1 (%2)").arg(name, found->systemLocation);
+}
+
+QStringList PortCatalog::listEntries() const {
+  QStringList entries;
+  for (auto it = m_devices.cbegin(); it != m_devices.cend() && it.key() <= kHighestListedPort; ++it) {
+    if (it.key() >= 1)
+      entries.append(QString::number(it.key()));
+  }
+  return entries;
 }
 
 QString PortCatalog::describe(int number) const {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -40,8 +41,10 @@ class PortCatalog {
 
   // The catalog of this machine as QSerialPortInfo reports it.
   [[nodiscard]] static PortCatalog fromSystem();
-  // Numbers devices by their COMn name (Windows) or by the POSIX order above.
-  [[nodiscard]] static PortCatalog fromDevices(QList<PortDevice> devices, bool comNames);
+  // How numbers are given: by the device's own COMn name (Windows), or in the
+  // POSIX order above.
+  enum class Numbering { ByComName, InPosixOrder };
+  [[nodiscard]] static PortCatalog fromDevices(QList<PortDevice> devices, Numbering numbering);
 
   // Takes the devices present now: known ones keep their numbers, new ones
   // are numbered, missing ones are marked absent. True when anything changed.
@@ -54,10 +57,15 @@ class PortCatalog {
   // "ausente" for a device that has gone away.
   [[nodiscard]] QString describe(int number) const;
   [[nodiscard]] const QMap<int, PortDevice>& devices() const { return m_devices; }
+  // The port list's entries: the numbers among 1..16 that stand for a device,
+  // ascending, as bare decimal text.
+  [[nodiscard]] QStringList listEntries() const;
+
+  static constexpr int kHighestListedPort = 16;
 
  private:
   QMap<int, PortDevice> m_devices;
-  bool m_comNames = false;
+  Numbering m_numbering = Numbering::InPosixOrder;
 };
 
 // Natural order of device names: digit runs compare as numbers.

@@ -2,51 +2,62 @@
 
 #include "protocol/link_error.h"
 
+#include <QObject>
 #include <QString>
-#include <QtGlobal>
-
-#include <functional>
 
 namespace zelqon {
 
-// The six things the link asks of a serial port. Every failure is raised as a
-// LinkError; none is returned as a value.
+// Where a port stands. A serial port is Closed or Open, and HungUp between
+// its device going away and the close that follows; a network port passes
+// through Connecting (and Negotiating, where the server must agree to the
+// line settings) on its way to Open.
+enum class PortState { Closed, Connecting, Negotiating, Open, HungUp };
+
+// How an open ended: at once, or later from the event loop.
+enum class OpenProgress { Open, Pending };
+
+// What the link asks of a port: open on demand, write, read what arrived,
+// close. Every failure of a call is raised as a LinkError; none is returned
+// as a value. What happens later, from the event loop, is told by signals.
 //
 // A service never shows anything to the operator: its failures travel to the
 // operation that called it, which reports once, after its handler ends. A
 // dialog opened from inside a port's error notification would spin a nested
 // event loop in which that notification can fire again.
-class PortService {
+class PortService : public QObject {
+  Q_OBJECT
+
  public:
-  using HangUpHandler = std::function<void(const LinkError&)>;
+  using QObject::QObject;
+  ~PortService() override = default;
 
-  virtual ~PortService() = default;
+  [[nodiscard]] virtual PortState state() const = 0;
+  [[nodiscard]] bool isOpen() const { return state() == PortState::Open; }
+  // The port as the operator named it, for notices: "COM3 (/dev/ttyUSB0)",
+  // "rfc2217://site:2217".
+  [[nodiscard]] virtual QString displayName() const = 0;
 
-  // Chooses port n for the next open; only while closed.
-  virtual void selectPortNumber(qint16 number) = 0;
-  [[nodiscard]] virtual qint16 portNumber() const = 0;
-  [[nodiscard]] virtual bool isOpen() const = 0;
-  virtual void open() = 0;
-  // Never drops bytes already written.
+  // Starts opening a closed port. Open: usable now. Pending: it goes on from
+  // the event loop and ends with stateChanged(Open) or openFailed(). Raises
+  // LinkError when it fails at once. Does nothing but say Open when open.
+  [[nodiscard]] virtual OpenProgress open() = 0;
+  // Closes, or gives up an open in progress. Never drops bytes already
+  // written; never raises.
   virtual void close() = 0;
-  // One byte per character, nothing added; the bytes are in the system's
-  // hands when it returns.
+  // One byte per character (Latin-1), nothing added; the bytes are in the
+  // system's hands when it returns.
   virtual void writeText(const QString& text) = 0;
-  // Everything received and not yet read, in arrival order; empty when none.
+  // Everything received and not yet read, in arrival order, one character
+  // per byte; empty when none.
   [[nodiscard]] virtual QString readAllPending() = 0;
 
-  // Told once when an open port hangs up by itself (an adapter pulled out).
-  // The port is closed by then; the next open finds the device again.
-  void setHangUpHandler(HangUpHandler handler) { m_onHangUp = std::move(handler); }
-
- protected:
-  void reportHangUp(const LinkError& error) const {
-    if (m_onHangUp)
-      m_onHangUp(error);
-  }
-
- private:
-  HangUpHandler m_onHangUp;
+ signals:
+  void stateChanged(zelqon::PortState state);
+  // A pending open failed; the port is Closed again.
+  void openFailed(const zelqon::LinkError& error);
+  // The open port went away by itself (an adapter pulled out, a server gone),
+  // told once per loss. The port is closed by then; the next open tries again.
+  void hungUp(const zelqon::LinkError& error);
 };
 
 }  // namespace zelqon

@@ -7,19 +7,6 @@ namespace zelqon {
 
 namespace {
 
-// Counts the service's own synchronous calls, so that a hang-up noticed inside
-// one is acted on by that call rather than by the event loop.
-class CallScope {
- public:
-  explicit CallScope(int& depth) : m_depth(depth) { ++m_depth; }
-  ~CallScope() { --m_depth; }
-  CallScope(const CallScope&) = delete;
-  CallScope& operator=(const CallScope&) = delete;
-
- private:
-  int& m_depth;
-};
-
 LinkFault faultOf(QSerialPort::SerialPortError error) {
   switch (error) {
     case QSerialPort::DeviceNotFoundError:
@@ -46,7 +33,7 @@ bool meansHangUp(QSerialPort::SerialPortError error) {
 }  // namespace
 
 SerialPortService::SerialPortService(std::shared_ptr<const PortCatalog> ports, QObject* parent)
-    : QObject(parent), m_ports(std::move(ports)) {
+    : PortService(parent), m_ports(std::move(ports)) {
   // A child, so that the port's settings can be read where they are made.
   m_port.setParent(this);
   m_port.setObjectName(QStringLiteral("port"));
@@ -57,8 +44,16 @@ SerialPortService::SerialPortService(PortCatalog ports, QObject* parent)
     : SerialPortService(std::make_shared<const PortCatalog>(std::move(ports)), parent) {}
 
 SerialPortService::~SerialPortService() {
-  if (m_port.isOpen())
-    close();
+  // No signals from here on: whoever listened may be going away too.
+  const QSignalBlocker quiet(this);
+  close();
+}
+
+void SerialPortService::setState(PortState state) {
+  if (m_state == state)
+    return;
+  m_state = state;
+  emit stateChanged(state);
 }
 
 LinkError SerialPortService::linkError(LinkStep step, LinkFault fault, const QString& reason) const {
@@ -67,7 +62,7 @@ LinkError SerialPortService::linkError(LinkStep step, LinkFault fault, const QSt
     if (const auto found = m_ports->device(m_number))
       device = found->systemLocation;
   }
-  return LinkError(step, fault, m_ports->displayName(m_number), reason, device);
+  return LinkError(step, fault, displayName(), reason, device);
 }
 
 LinkError SerialPortService::portError(LinkStep step) const {
@@ -75,21 +70,21 @@ LinkError SerialPortService::portError(LinkStep step) const {
 }
 
 void SerialPortService::requireOpen(LinkStep step) const {
-  if (!m_port.isOpen())
+  if (m_state != PortState::Open && m_state != PortState::HungUp)
     throw linkError(step, LinkFault::NotOpen);
 }
 
 void SerialPortService::selectPortNumber(qint16 number) {
-  if (m_port.isOpen())
-    throw linkError(LinkStep::SelectPort, LinkFault::Other, QStringLiteral("port is open"));
   if (number < 1)
     throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, QStringLiteral("COM%1").arg(number), {});
+  close();
   m_number = number;
 }
 
-void SerialPortService::open() {
-  if (m_port.isOpen())
-    return;
+OpenProgress SerialPortService::open() {
+  if (m_state == PortState::Open)
+    return OpenProgress::Open;
+  raiseIfHungUp(LinkStep::Open);
   const auto device = m_ports->device(m_number);
   // An absent adapter's node may by now belong to another one.
   if (!device || !device->present)
@@ -104,30 +99,33 @@ void SerialPortService::open() {
   m_port.setFlowControl(QSerialPort::NoFlowControl);
   // No limit on what waits between two polls: nothing received is dropped.
   m_port.setReadBufferSize(0);
-  m_hungUp = false;
   if (!m_port.open(QIODevice::ReadWrite)) {
     const LinkError error = portError(LinkStep::Open);
     m_port.clearError();
     throw error;
   }
+  setState(PortState::Open);
+  return OpenProgress::Open;
 }
 
 void SerialPortService::close() {
-  if (!m_port.isOpen())
+  if (!m_port.isOpen()) {
+    setState(PortState::Closed);
     return;
-  CallScope scope(m_callDepth);
+  }
   // Hand over whatever a write left in Qt's buffer before the descriptor goes.
-  if (!m_hungUp) {
+  if (m_state == PortState::Open) {
     while (m_port.bytesToWrite() > 0 && m_port.waitForBytesWritten(int(kWriteTimeout.count()))) {
     }
   }
   m_port.close();
   m_port.clearError();
+  setState(PortState::Closed);
 }
 
 void SerialPortService::writeText(const QString& text) {
   requireOpen(LinkStep::Write);
-  CallScope scope(m_callDepth);
+  raiseIfHungUp(LinkStep::Write);
   const QByteArray bytes = text.toLatin1();
   if (m_port.write(bytes) != bytes.size()) {
     raiseIfHungUp(LinkStep::Write);
@@ -148,53 +146,51 @@ void SerialPortService::writeText(const QString& text) {
 
 QString SerialPortService::readAllPending() {
   requireOpen(LinkStep::Read);
-  CallScope scope(m_callDepth);
   // Take in what the system holds now: without a turn of the event loop since
   // it arrived, QSerialPort would not have seen it yet. Bounded, so a line
   // that never pauses cannot hold the poll.
-  for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {
+  for (int round = 0; round < 64 && m_state == PortState::Open && m_port.waitForReadyRead(0); ++round) {
   }
   if (m_port.error() == QSerialPort::TimeoutError)
     m_port.clearError();
   // A pulled USB adapter takes its device node with it.
-  if (!m_hungUp && m_openLocation.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_openLocation))
-    m_hungUp = true;
+  if (m_state == PortState::Open && m_openLocation.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_openLocation))
+    m_state = PortState::HungUp;
   const QByteArray received = m_port.readAll();
-  if (m_hungUp && received.isEmpty())
+  if (received.isEmpty())
     raiseIfHungUp(LinkStep::Read);
   return QString::fromLatin1(received);
 }
 
 void SerialPortService::raiseIfHungUp(LinkStep step) {
-  if (!m_hungUp || !m_port.isOpen())
+  if (m_state != PortState::HungUp)
     return;
   const LinkError error = linkError(step, LinkFault::DeviceGone, m_port.errorString());
   m_port.close();
   m_port.clearError();
-  reportHangUp(error);
+  setState(PortState::Closed);
+  emit hungUp(error);
   throw error;
 }
 
 void SerialPortService::onPortError(QSerialPort::SerialPortError error) {
   // Every open emits NoError; timeouts come from our own zero-wait reads.
-  if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !meansHangUp(error))
+  if (!meansHangUp(error) || m_state != PortState::Open)
     return;
-  if (!m_port.isOpen() || m_hungUp)
-    return;
-  m_hungUp = true;
-  // A hung-up tty keeps signalling readable; close once, from the event loop
-  // and outside Qt's notifier, unless one of our own calls will do it.
-  if (m_callDepth == 0)
-    QMetaObject::invokeMethod(this, &SerialPortService::closeAfterHangUp, Qt::QueuedConnection);
+  // Not through setState: the port is still open until it is closed below,
+  // and the loss is told once, with the close.
+  m_state = PortState::HungUp;
+  // A hung-up tty keeps signalling readable; close from the event loop,
+  // outside Qt's notifier, unless one of our own calls gets there first.
+  QMetaObject::invokeMethod(this, &SerialPortService::closeAfterHangUp, Qt::QueuedConnection);
 }
 
 void SerialPortService::closeAfterHangUp() {
-  if (!m_hungUp || !m_port.isOpen())
-    return;
-  const LinkError error = linkError(LinkStep::Read, LinkFault::DeviceGone, m_port.errorString());
-  m_port.close();
-  m_port.clearError();
-  reportHangUp(error);
+  try {
+    raiseIfHungUp(LinkStep::Read);
+  } catch (const LinkError&) {
+    // Told through hungUp(); nobody called us to hear it raised.
+  }
 }
 
 }  // namespace zelqon

@@ -3,7 +3,6 @@
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"
 
-#include <QObject>
 #include <QSerialPort>
 
 #include <chrono>
@@ -11,9 +10,10 @@
 
 namespace zelqon {
 
-// The port service on QSerialPort: 19200 bit/s, 8 data bits, no parity,
-// 1 stop bit, no flow control on every open.
-class SerialPortService final : public QObject, public PortService {
+// The port service on QSerialPort, for the ports of the machine's numbering:
+// 19200 bit/s, 8 data bits, no parity, 1 stop bit, no flow control on every
+// open. An open completes at once.
+class SerialPortService final : public PortService {
   Q_OBJECT
 
  public:
@@ -25,18 +25,23 @@ class SerialPortService final : public QObject, public PortService {
   explicit SerialPortService(PortCatalog ports, QObject* parent = nullptr);
   ~SerialPortService() override;
 
-  void selectPortNumber(qint16 number) override;
-  [[nodiscard]] qint16 portNumber() const override { return m_number; }
-  [[nodiscard]] bool isOpen() const override { return m_port.isOpen(); }
-  void open() override;
+  // Chooses port n for the next open; a number below 1 is refused. Closes
+  // the port first if it is open.
+  void selectPortNumber(qint16 number);
+  [[nodiscard]] qint16 portNumber() const { return m_number; }
+
+  [[nodiscard]] PortState state() const override { return m_state; }
+  [[nodiscard]] QString displayName() const override { return m_ports->displayName(m_number); }
+  [[nodiscard]] OpenProgress open() override;
   void close() override;
   void writeText(const QString& text) override;
   [[nodiscard]] QString readAllPending() override;
 
  private:
+  void setState(PortState state);
   void onPortError(QSerialPort::SerialPortError error);
   void closeAfterHangUp();
-  // Closes and raises DeviceGone when the device hung up during `step`.
+  // Closes, tells the loss and raises DeviceGone when the device hung up.
   void raiseIfHungUp(LinkStep step);
   [[nodiscard]] LinkError portError(LinkStep step) const;
   [[nodiscard]] LinkError linkError(LinkStep step, LinkFault fault, const QString& reason = {}) const;
@@ -46,8 +51,7 @@ class SerialPortService final : public QObject, public PortService {
   QSerialPort m_port;
   qint16 m_number = 1;
   QString m_openLocation;
-  bool m_hungUp = false;  // seen since the last open, not yet acted on
-  int m_callDepth = 0;    // inside one of our own synchronous calls
+  PortState m_state = PortState::Closed;
 };
 
 }  // namespace zelqon

@@ -1,7 +1,6 @@
 // Numbering of the machine's serial devices, while the program runs too, and
 // the port list built from it.
 
-#include "serial/detecta_com.h"
 #include "serial/port_catalog.h"
 
 #include <QDir>
@@ -32,8 +31,9 @@ class DiscoveryTest : public QObject {
 };
 
 void DiscoveryTest::posixNumbersUsbAdaptersFirstInNaturalOrder() {
-  const auto catalog = PortCatalog::fromDevices(
-      devicesNamed({"ttyS1", "ttyUSB10", "ttyACM0", "ttyS0", "ttyUSB2", "rfcomm0", "ttyUSB0"}), false);
+  const auto catalog =
+      PortCatalog::fromDevices(devicesNamed({"ttyS1", "ttyUSB10", "ttyACM0", "ttyS0", "ttyUSB2", "rfcomm0", "ttyUSB0"}),
+                               PortCatalog::Numbering::InPosixOrder);
   QStringList names;
   for (int number = 1; number <= 8; ++number)
     names.append(catalog.device(number) ? catalog.device(number)->portName : QStringLiteral("-"));
@@ -43,10 +43,12 @@ void DiscoveryTest::posixNumbersUsbAdaptersFirstInNaturalOrder() {
 }
 
 void DiscoveryTest::windowsListHoldsComPortsUpTo16() {
-  const auto some = PortCatalog::fromDevices(devicesNamed({"COM16", "COM12", "COM3", "COM17"}, {}), true);
-  QCOMPARE(DetectaCOM::listedPorts(some), (QStringList{"3", "12", "16"}));
+  const auto some = PortCatalog::fromDevices(devicesNamed({"COM16", "COM12", "COM3", "COM17"}, {}),
+                                             PortCatalog::Numbering::ByComName);
+  QCOMPARE(some.listEntries(), (QStringList{"3", "12", "16"}));
   // Windows opens COM5 as \\.\COM5; the operator knows it as COM5.
-  const auto windows = PortCatalog::fromDevices({{"COM5", "\\\\.\\COM5", "USB Serial Port"}}, true);
+  const auto windows =
+      PortCatalog::fromDevices({{"COM5", "\\\\.\\COM5", "USB Serial Port"}}, PortCatalog::Numbering::ByComName);
   QCOMPARE(windows.displayName(5), QStringLiteral("COM5"));
   QCOMPARE(windows.describe(5), QStringLiteral("COM5 (USB Serial Port)"));
 }
@@ -67,7 +69,7 @@ void DiscoveryTest::placeholderUartsAreLeftOut() {
 void DiscoveryTest::numbersFollowTheAdapterWhileTheProgramRuns() {
   const PortDevice ftdi{"ttyUSB0", "/dev/ttyUSB0", "FT232R", "usb:0403:6001:A1"};
   const PortDevice uart{"ttyS0", "/dev/ttyS0", {}};
-  PortCatalog catalog = PortCatalog::fromDevices({uart, ftdi}, false);
+  PortCatalog catalog = PortCatalog::fromDevices({uart, ftdi}, PortCatalog::Numbering::InPosixOrder);
 
   // Plugged in later: the lowest free number; the others keep theirs.
   const PortDevice ch340{"ttyUSB1", "/dev/ttyUSB1", "CH340", "usb:1a86:7523@1-2"};
@@ -79,7 +81,7 @@ void DiscoveryTest::numbersFollowTheAdapterWhileTheProgramRuns() {
   // Pulled: the entry stays, marked absent.
   QVERIFY(catalog.update({uart, ch340}));
   QVERIFY(catalog.describe(1).endsWith(QStringLiteral("ausente")));
-  QCOMPARE(DetectaCOM::listedPorts(catalog), (QStringList{"1", "2", "3"}));
+  QCOMPARE(catalog.listEntries(), (QStringList{"1", "2", "3"}));
 
   // Back under another node: recognised, same number, new node.
   QVERIFY(catalog.update({uart, ch340, {"ttyUSB2", "/dev/ttyUSB2", "FT232R", ftdi.identity}}));

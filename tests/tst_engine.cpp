@@ -34,7 +34,7 @@ class EngineTest : public QObject {
 void EngineTest::opensWithTheControllersLineSettings() {
   PtyPeer controller;
   SerialPortService service(ptyCatalog({{1, controller.slavePath()}}));
-  service.open();
+  QCOMPARE(service.open(), OpenProgress::Open);
   // Read where they are set: a pty reports 8N1 whatever it was asked.
   const auto* port = service.findChild<QSerialPort*>();
   QVERIFY(port && port->isOpen());
@@ -64,14 +64,14 @@ void EngineTest::pollAppendsAnswersAndSkipsSpaceOnlyReads() {
 void EngineTest::sendRadioEchoesThenWritesExactBytes() {
   PtyEngine t;
   RadioProgram two;
-  two.Cor = kFlagOff;
-  two.Cor_PTT2 = kFlagOn;  // keys radio 1
-  two.Cor_Delay_HT = QStringLiteral("10000");
+  two.corLevel = CorLevel::ActiveLow;
+  two.keyedRadios.set(1, true);
+  two.hang = *DelayTime::fromMilliseconds(10000);
   t.engine.setRadioReader([&](int radio) { return radio == 2 ? two : RadioProgram{}; });
-  QVERIFY(t.engine.sendRadioProgram(2));
+  QCOMPARE(t.engine.sendRadioProgram(2), OperationStart::Started);
   const QString expected = QStringLiteral("Radio=2;COR=0;DelayDT=00100;PTT1=1;PTT2=0;PTT3=0;PTT4=0;DelayHT=10000;");
   QCOMPARE(t.controller.receive(70), expected.toLatin1());
-  QVERIFY(t.engine.sendRadioProgram(1));
+  QCOMPARE(t.engine.sendRadioProgram(1), OperationStart::Started);
   t.engine.closePort();  // at once: what was written still reaches the line
   QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
   // Radio 1's echo opens with a line break of its own.
@@ -82,7 +82,7 @@ void EngineTest::sendRadioEchoesThenWritesExactBytes() {
   t.engine.pollReceive();
   t.controller.hangUp();
   t.monitor.clear();
-  QVERIFY(t.engine.sendRadioProgram(3));
+  QCOMPARE(t.engine.sendRadioProgram(3), OperationStart::Started);
   QCOMPARE(t.monitor, factoryMessage(3) + "\r\n");
   QCOMPARE(t.failures.size(), 1);
   QCOMPARE(t.failures[0].error.step(), LinkStep::Write);
@@ -91,7 +91,7 @@ void EngineTest::sendRadioEchoesThenWritesExactBytes() {
 void EngineTest::factoryWritesTheFixedSetWholeGapsApart() {
   PtyEngine t;
   QSignalSpy busy(&t.engine, &ControllerEngine::busyChanged);
-  QVERIFY(t.engine.sendFactoryProgramming());
+  QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
   QByteArray line;
   QList<qint64> arrivals;
   QElapsedTimer clock;
@@ -108,8 +108,8 @@ void EngineTest::factoryWritesTheFixedSetWholeGapsApart() {
       t.controller.send("during");
       answered = true;
       t.engine.pollReceive();
-      QVERIFY(!t.engine.sendRadioProgram(1));
-      QVERIFY(!t.engine.changePort(2));
+      QCOMPARE(t.engine.sendRadioProgram(1), OperationStart::RefusedBusy);
+      QCOMPARE(t.engine.changePort(2), OperationStart::RefusedBusy);
     }
   }
   QCOMPARE(line, (factoryMessage(1) + factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
@@ -132,7 +132,7 @@ void EngineTest::sendAllGoesOnPastFailingRadios() {
   PtyEngine t(2);
   QElapsedTimer clock;
   clock.start();
-  QVERIFY(t.engine.sendAllRadioPrograms());
+  QCOMPARE(t.engine.sendAllRadioPrograms(), OperationStart::Started);
   QVERIFY(t.waitIdle());
   QVERIFY(clock.elapsed() >= 9000);
   QCOMPARE(t.failures.size(), 4);
@@ -148,7 +148,7 @@ void EngineTest::sendAllGoesOnPastFailingRadios() {
 
 void EngineTest::factoryCutShortSaysHowFarItGot() {
   PtyEngine t;
-  QVERIFY(t.engine.sendFactoryProgramming());
+  QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
   QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
   t.controller.hangUp();
   QVERIFY(t.waitIdle());
@@ -164,42 +164,42 @@ void EngineTest::factoryCutShortSaysHowFarItGot() {
 void EngineTest::leavingThePortListClosesAndTakesTheNumber() {
   PtyEngine t(3);
   // Port 1 is stored at start, and nothing is numbered 1 here.
-  QVERIFY(t.engine.sendAtualizarCommand());
+  QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
   QCOMPARE(t.failures.size(), 1);
   QVERIFY2(t.failures[0].text.contains(QStringLiteral("COM1.")) &&
                t.failures[0].text.contains(
                    QStringLiteral("Portas presentes agora: COM3 (%1)").arg(t.controller.slavePath())),
            qPrintable(t.failures[0].text));
   // Empty text and COM3 give 0, which is refused; 40000 is no number at all.
-  QVERIFY(t.engine.changePort(0));
-  QVERIFY(t.engine.changePort(std::nullopt, QStringLiteral("40000")));
+  QCOMPARE(t.engine.changePort(0), OperationStart::Started);
+  QCOMPARE(t.engine.changePort(std::nullopt, QStringLiteral("40000")), OperationStart::Started);
   QCOMPARE(t.failures.size(), 3);
   QCOMPARE(t.failures[1].error.fault(), LinkFault::InvalidNumber);
   QVERIFY(t.failures[2].text.contains(QStringLiteral("40000")));
   QCOMPARE(t.engine.portNumber(), qint16(1));
 
-  QVERIFY(t.engine.changePort(3));
+  QCOMPARE(t.engine.changePort(3), OperationStart::Started);
   t.engine.pollReceive();
   QVERIFY(t.engine.isOpen());
   // Leaving the list unchanged still closes; the next operation reopens.
-  t.engine.changePort(3);
+  (void)t.engine.changePort(3);
   QVERIFY(!t.engine.isOpen());
-  t.engine.sendAtualizarCommand();
+  (void)t.engine.sendAtualizarCommand();
   QCOMPARE(t.controller.receive(9), QByteArray("Atualizar"));
   // Gone from the system's list: its number no longer opens what stands at its
   // node, which may be another adapter by now.
   t.engine.setPortScan([] { return QList<PortDevice>{}; });
   t.engine.refreshPorts();
-  t.engine.changePort(3);
-  t.engine.sendAtualizarCommand();
+  (void)t.engine.changePort(3);
+  (void)t.engine.sendAtualizarCommand();
   QCOMPARE(t.failures.last().error.fault(), LinkFault::NoSuchPort);
 }
 
 void EngineTest::refusedPortNamesItsHolder() {
   PtyEngine t;
   SerialPortService otherProgram(t.engine.ports());
-  otherProgram.open();
-  QVERIFY(t.engine.sendFactoryProgramming());
+  QCOMPARE(otherProgram.open(), OpenProgress::Open);
+  QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
   QCOMPARE(t.failures.size(), 1);
   QCOMPARE(t.failures[0].error.fault(), LinkFault::AccessDenied);
   const QString text = t.failures[0].text;

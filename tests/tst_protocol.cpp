@@ -1,7 +1,8 @@
-// The rules that no operation shows on its own: a toggle decides from the
-// caption it shows, a delay text goes out unchecked, and a typed port text
-// reads as the number it starts with, whatever the process locale.
+// The radio model and the texts it becomes, and the port texts an operator
+// types: a number read as the port list reads it, whatever the process
+// locale, or a network serial server's address.
 
+#include "protocol/port_address.h"
 #include "protocol/port_text.h"
 #include "protocol/programming_message.h"
 #include "protocol/radio_program.h"
@@ -16,32 +17,54 @@ class ProtocolTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void togglesDecideFromTheCaption();
-  void delayTextsGoOutAsTheyStand();
+  void messagesCarryTheTypedModel();
+  void onlyListTimesCanBeMade();
   void portTextsConvert_data();
   void portTextsConvert();
   void portTextsIgnoreTheProcessLocale();
+  void networkAddressesRead_data();
+  void networkAddressesRead();
 };
 
-void ProtocolTest::togglesDecideFromTheCaption() {
-  const auto flag = [](const FlagDisplay& next) { return next.caption + QLatin1Char('/') + next.flag; };
-  QCOMPARE(flag(nextCorLevel(QStringLiteral("ATIVO ALTO"))), QStringLiteral("ATIVO BAIXO/0"));
-  QCOMPARE(flag(nextCorLevel(QStringLiteral("ATIVO BAIXO"))), QStringLiteral("ATIVO ALTO/1"));
-  QCOMPARE(flag(nextCorLevel(QStringLiteral("ativo baixo"))), QStringLiteral("ATIVO BAIXO/0"));
-  QCOMPARE(flag(nextPttRoute(QStringLiteral("Desativado"))), QStringLiteral("Ativado/1"));
-  QCOMPARE(flag(nextPttRoute(QStringLiteral("Ativado"))), QStringLiteral("Desativado/0"));
-  // Any caption but the compared one leads to the "0" side.
-  QCOMPARE(flag(nextPttRoute(QStringLiteral("Desativado "))), QStringLiteral("Desativado/0"));
-  QCOMPARE(flag(nextPttRoute(QString())), QStringLiteral("Desativado/0"));
+void ProtocolTest::messagesCarryTheTypedModel() {
+  RadioProgram four;
+  four.corLevel = CorLevel::ActiveLow;
+  four.keyedRadios.set(1, true);
+  four.keyedRadios.set(3, true);
+  four.keyedRadios.set(4, true);  // its own key stays 0
+  four.debounce = *DelayTime::fromMilliseconds(0);
+  four.hang = *DelayTime::fromMilliseconds(10000);
+  QCOMPARE(buildProgrammingMessage(4, four),
+           QStringLiteral("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;"));
+  for (int radio = 1; radio <= kRadioCount; ++radio)
+    QCOMPARE(buildProgrammingMessage(radio, RadioProgram{}), factoryMessage(radio));
+  // Out of range: nothing to send, never an exception through the caller.
+  QCOMPARE(buildProgrammingMessage(0, four), QString());
+  QCOMPARE(buildProgrammingMessage(5, four), QString());
+  QCOMPARE(factoryMessage(5), QString());
+
+  // The route buttons of radio 3 key radios 1, 2 and 4; of radio 1, 2, 3 and 4.
+  QCOMPARE((QList<int>{routedRadio(3, 2), routedRadio(3, 3), routedRadio(3, 4)}), (QList<int>{1, 2, 4}));
+  QCOMPARE((QList<int>{routedRadio(1, 2), routedRadio(1, 3), routedRadio(1, 4)}), (QList<int>{2, 3, 4}));
+  QCOMPARE(routedRadio(3, 5), 0);
+  QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
+  four.keyedRadios.set(5, true);
+  four.keyedRadios.set(0, true);
+  QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
 }
 
-void ProtocolTest::delayTextsGoOutAsTheyStand() {
-  RadioProgram program;
-  program.Cor_Delay_DT.clear();
-  program.Cor_Delay_HT = QStringLiteral("abc");
-  QCOMPARE(buildProgrammingMessage(2, program),
-           QStringLiteral("Radio=2;COR=1;DelayDT=;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=abc;"));
-  QCOMPARE(formatDelayText(5000), QStringLiteral("05000"));
+void ProtocolTest::onlyListTimesCanBeMade() {
+  const QStringList entries = delayChoiceList();
+  QCOMPARE(entries.size(), 101);
+  QCOMPARE(entries.at(1), QStringLiteral("00100"));
+  QCOMPARE(entries.at(50), QStringLiteral("05000"));
+  QCOMPARE(entries.last(), QStringLiteral("10000"));
+  QCOMPARE(DelayTime().milliseconds(), 100);
+  for (const int refused : {-100, 50, 150, 10100})
+    QVERIFY2(!DelayTime::fromMilliseconds(refused), qPrintable(QString::number(refused)));
+  for (const char* refused : {"100", "0100", "000100", "00150", "1000O", "+0100", "10100"})
+    QVERIFY2(!DelayTime::fromListText(QString::fromLatin1(refused)), refused);
+  QCOMPARE(DelayTime::fromListText(u"09900")->milliseconds(), 9900);
 }
 
 void ProtocolTest::portTextsConvert_data() {
@@ -91,6 +114,48 @@ void ProtocolTest::portTextsIgnoreTheProcessLocale() {
   QCOMPARE(leadingNumber(u"3.5"), 3.5);
   QCOMPARE(leadingNumber(u"3,5"), 3.0);
   std::setlocale(LC_NUMERIC, "C");
+}
+
+void ProtocolTest::networkAddressesRead_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("readAs");  // empty: refused
+  QTest::newRow("rfc2217 by address") << "rfc2217://127.0.0.1:2217"
+                                      << "rfc2217://127.0.0.1:2217";
+  QTest::newRow("raw by name, any case, blanks around") << "  TCP://Site-2.example:4001 "
+                                                        << "tcp://Site-2.example:4001";
+  QTest::newRow("bracketed IPv6") << "rfc2217://[fd00::5]:2217"
+                                  << "rfc2217://[fd00::5]:2217";
+  QTest::newRow("highest port") << "tcp://h:65535"
+                                << "tcp://h:65535";
+  QTest::newRow("port 0") << "tcp://h:0"
+                          << "";
+  QTest::newRow("port too large") << "tcp://h:65536"
+                                  << "";
+  QTest::newRow("no port") << "rfc2217://h"
+                           << "";
+  QTest::newRow("empty port") << "rfc2217://h:"
+                              << "";
+  QTest::newRow("no host") << "rfc2217://:2217"
+                           << "";
+  QTest::newRow("other scheme") << "socket://h:2217"
+                                << "";
+  QTest::newRow("unbracketed IPv6") << "tcp://fd00::5:2217"
+                                    << "";
+  QTest::newRow("open bracket") << "tcp://[fd00::5:2217"
+                                << "";
+  QTest::newRow("blank in host") << "tcp://a b:1"
+                                 << "";
+  QTest::newRow("path after port") << "tcp://h:1/x"
+                                   << "";
+  QTest::newRow("a number") << "3"
+                            << "";
+}
+
+void ProtocolTest::networkAddressesRead() {
+  QFETCH(QString, text);
+  QFETCH(QString, readAs);
+  const auto address = parseNetworkAddress(text);
+  QCOMPARE(address ? address->text() : QString(), readAs);
 }
 
 QTEST_APPLESS_MAIN(ProtocolTest)

@@ -31,7 +31,7 @@ struct ShownWindow {
   explicit ShownWindow(const PortCatalog& catalog) : window(catalog) {
     // The machine's own ports stay out of it.
     window.engine().setPortScan([ports = catalog.devices()] { return ports.values(); });
-    get<QTimer>(QStringLiteral("Timer1"))->stop();
+    get<QTimer>(QStringLiteral("pollTimer"))->stop();
     window.show();
     window.activateWindow();
     if (!QTest::qWaitForWindowActive(&window))
@@ -222,8 +222,8 @@ void WindowTest::startupFillsListsAndSetsDefaults() {
   QCOMPARE(w.window.engine().portNumber(), qint16(1));
   QCOMPARE(focusName(), QStringLiteral("SSTab1"));
   Programador fresh{PortCatalog()};
-  QCOMPARE(fresh.findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 1000);
-  QVERIFY(fresh.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+  QCOMPARE(fresh.findChild<QTimer*>(QStringLiteral("pollTimer"))->interval(), 1000);
+  QVERIFY(fresh.findChild<QTimer*>(QStringLiteral("pollTimer"))->isActive());
 }
 
 void WindowTest::tabOrderVisitsTheShownPageOnly() {
@@ -305,7 +305,7 @@ void WindowTest::togglesAndSendsReachTheLine() {
   w.showPage(2);
   w.click("R2_Cor");
   QCOMPARE(w.get<QPushButton>("R2_Cor")->text(), QStringLiteral("ATIVO BAIXO"));
-  QCOMPARE(w.window.radioFlags(2).Cor, QStringLiteral("0"));
+  QCOMPARE(w.window.readRadio(2).corLevel, CorLevel::ActiveLow);
   w.click("R2_Cor_PTT2");  // keys radio 1
   QCOMPARE(w.get<QPushButton>("R2_Cor_PTT2")->text(), QStringLiteral("Ativado"));
   w.get<QComboBox>("R2_Cor_Delay_HT")->setCurrentIndex(100);
@@ -325,6 +325,25 @@ void WindowTest::togglesAndSendsReachTheLine() {
   QCOMPARE(controller.receive(70), factoryMessage(1).toLatin1());
   QCOMPARE(w.monitor(), two + "\r\nOK\r\n" + three + "\r\n\r\n" + factoryMessage(1) + "\r\n");
   QVERIFY(!w.notice());
+
+  // A toggle decides from the caption it shows: only "ATIVO BAIXO" and
+  // "Desativado" lead to active high and keyed; any other text to the other side.
+  auto* cor = w.get<QPushButton>("R1_Cor");
+  auto* route = w.get<QPushButton>("R1_Cor_PTT4");
+  for (const auto& [corShown, routeShown] : {std::pair{"ativo baixo", "Desativado "}, std::pair{"", "Ativado"}}) {
+    cor->setText(QString::fromUtf8(corShown));
+    route->setText(QString::fromUtf8(routeShown));
+    w.click("R1_Cor");
+    w.click("R1_Cor_PTT4");
+    QCOMPARE(cor->text(), QStringLiteral("ATIVO BAIXO"));
+    QCOMPARE(route->text(), QStringLiteral("Desativado"));
+    QCOMPARE(w.window.readRadio(1).corLevel, CorLevel::ActiveLow);
+    QVERIFY(w.window.readRadio(1).keyedRadios.isEmpty());
+  }
+  w.click("R1_Cor");
+  w.click("R1_Cor_PTT4");
+  QCOMPARE(buildProgrammingMessage(1, w.window.readRadio(1)),
+           QStringLiteral("Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=1;DelayHT=00100;"));
 }
 
 void WindowTest::failuresAreShownOnceTheHandlerEnds() {
@@ -342,7 +361,7 @@ void WindowTest::failuresAreShownOnceTheHandlerEnds() {
   QVERIFY(!w.notice()->isVisible());
 
   // A pulled adapter is told once it is noticed.
-  w.window.engine().changePort(2);
+  QCOMPARE(w.window.engine().changePort(2), OperationStart::Started);
   w.poll();
   QVERIFY(w.window.engine().isOpen());
   controller.reset();

@@ -2,9 +2,9 @@
 
 #include "engine/operator_text.h"
 #include "protocol/port_text.h"
-#include "serial/detecta_com.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
+#include "ui/radio_captions.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
@@ -67,7 +67,7 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   m_engine->setRadioReader([this](int radio) { return readRadio(radio); });
   connectEngine();
 
-  Form_Load();
+  loadStartValues();
   m_engine->startPolling();
   m_tabs->setFocus(Qt::OtherFocusReason);
 }
@@ -206,7 +206,7 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
         connect(button, &QPushButton::clicked, this, [this, radio, key = row.routeKey] { togglePttRoute(radio, key); });
         break;
       case PageRole::SendButton:
-        connect(button, &QPushButton::clicked, this, [this, radio] { m_engine->sendRadioProgram(radio); });
+        connect(button, &QPushButton::clicked, this, [this, radio] { (void)m_engine->sendRadioProgram(radio); });
         break;
       case PageRole::DebounceList:
         controls.debounce = static_cast<QComboBox*>(widget);
@@ -223,13 +223,13 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
 void Programador::runAction(layout::Action action) {
   switch (action) {
     case layout::Action::SendAll:
-      m_engine->sendAllRadioPrograms();
+      (void)m_engine->sendAllRadioPrograms();
       break;
     case layout::Action::Factory:
-      m_engine->sendFactoryProgramming();
+      (void)m_engine->sendFactoryProgramming();
       break;
     case layout::Action::Atualizar:
-      m_engine->sendAtualizarCommand();
+      (void)m_engine->sendAtualizarCommand();
       break;
     case layout::Action::ClearMonitor:
       m_monitor->clear();
@@ -271,18 +271,34 @@ void Programador::connectEngine() {
 
   m_progressTimer = new QTimer(this);
   m_progressTimer->setInterval(1000);
-  connect(m_progressTimer, &QTimer::timeout, this, &Programador::refreshProgressTitle);
+  connect(m_progressTimer, &QTimer::timeout, this, &Programador::refreshTitle);
 }
 
 RadioProgram Programador::readRadio(int radio) const {
-  RadioProgram program = radioFlags(radio);
-  const RadioPage& page = m_pages.at(std::size_t(radio - 1));
-  program.Cor_Delay_DT = page.debounce->currentText();
-  program.Cor_Delay_HT = page.hang->currentText();
+  const auto index = std::size_t(radio - 1);
+  RadioProgram program = m_radios.at(index);
+  const RadioPage& page = m_pages.at(index);
+  // The lists are pick-only: their text is always one of the 101 entries.
+  program.debounce = DelayTime::fromListText(page.debounce->currentText()).value_or(program.debounce);
+  program.hang = DelayTime::fromListText(page.hang->currentText()).value_or(program.hang);
   return program;
 }
 
-void Programador::Form_Load() {
+void Programador::showRadio(int radio, const RadioProgram& program) {
+  const auto index = std::size_t(radio - 1);
+  RadioPage& page = m_pages.at(index);
+  page.cor->setText(corCaption(program.corLevel));
+  for (int key = kFirstRouteKey; key <= kLastRouteKey; ++key)
+    page.routes.at(std::size_t(key - kFirstRouteKey))
+        ->setText(routeCaption(program.keyedRadios.contains(routedRadio(radio, key))));
+  page.debounce->setCurrentText(program.debounce.listText());
+  page.hang->setCurrentText(program.hang.listText());
+  m_radios.at(index) = program;
+  // Only what a route button can say: never the radio itself.
+  m_radios.at(index).keyedRadios.set(radio, false);
+}
+
+void Programador::loadStartValues() {
   // Shows the first port found; with none the list stays empty, no text.
   m_portList->clear();
   listPorts();
@@ -291,7 +307,7 @@ void Programador::Form_Load() {
   for (std::size_t index = 0; index < m_pages.size(); ++index) {
     for (QComboBox* list : {m_pages[index].debounce, m_pages[index].hang}) {
       list->addItems(delays);
-      list->setCurrentText(kDefaultDelay);
+      list->setCurrentText(DelayTime().listText());
     }
     m_radios.at(index) = RadioProgram{};
   }
@@ -304,7 +320,7 @@ void Programador::listPorts() {
   const QString typed = m_portList->currentText();
   const bool wasEmpty = m_portList->count() == 0;
   int row = 0;
-  for (const QString& entry : DetectaCOM::listedPorts(ports)) {
+  for (const QString& entry : ports.listEntries()) {
     while (row < m_portList->count() && m_portList->itemText(row).toInt() < entry.toInt())
       ++row;
     if (row == m_portList->count() || m_portList->itemText(row) != entry)
@@ -317,23 +333,23 @@ void Programador::listPorts() {
     m_portList->setCurrentIndex(0);
 }
 
-void Programador::cboComm_LostFocus() {
+void Programador::takePortFromList() {
   const QString text = m_portList->currentText();
-  m_engine->changePort(portNumberFromText(text), text);
+  (void)m_engine->changePort(portNumberFromText(text), text);
 }
 
 void Programador::toggleCorLevel(int radio) {
   QPushButton* button = m_pages.at(std::size_t(radio - 1)).cor;
-  const FlagDisplay next = nextCorLevel(button->text());
+  const CorToggle next = nextCorLevel(button->text());
   button->setText(next.caption);
-  m_radios.at(std::size_t(radio - 1)).Cor = next.flag;
+  m_radios.at(std::size_t(radio - 1)).corLevel = next.level;
 }
 
 void Programador::togglePttRoute(int radio, int routeKey) {
   QPushButton* button = m_pages.at(std::size_t(radio - 1)).routes.at(std::size_t(routeKey - kFirstRouteKey));
-  const FlagDisplay next = nextPttRoute(button->text());
+  const RouteToggle next = nextPttRoute(button->text());
   button->setText(next.caption);
-  m_radios.at(std::size_t(radio - 1)).routeFlag(routeKey) = next.flag;
+  m_radios.at(std::size_t(radio - 1)).keyedRadios.set(routedRadio(radio, routeKey), next.keyed);
 }
 
 bool Programador::eventFilter(QObject* watched, QEvent* event) {
@@ -349,7 +365,7 @@ bool Programador::eventFilter(QObject* watched, QEvent* event) {
     // focus within the window.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-      cboComm_LostFocus();
+      takePortFromList();
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -363,7 +379,7 @@ void Programador::onBusyChanged(bool busy) {
   if (m_progress) {
     m_progress.reset();
     m_progressTimer->stop();
-    setWindowTitle(kWindowTitle);
+    refreshTitle();
     QApplication::restoreOverrideCursor();
   }
   // Shown once the operation has ended, never from inside it.
@@ -382,14 +398,18 @@ void Programador::showProgress(const SequenceProgress& progress) {
   }
   m_progress = progress;
   m_nextCommand = QDeadlineTimer(progress.nextIn);
-  refreshProgressTitle();
+  refreshTitle();
 }
 
-void Programador::refreshProgressTitle() {
-  if (!m_progress)
-    return;
-  const auto left = std::chrono::milliseconds(m_nextCommand.remainingTime());
-  setWindowTitle(QStringLiteral("%1 — %2").arg(kWindowTitle, describeProgress(*m_progress, left)));
+void Programador::refreshTitle() {
+  // The title ends with the program's name, so the desktop adds it no second
+  // time.
+  QString title = kWindowTitle;
+  if (m_progress) {
+    const auto left = std::chrono::milliseconds(m_nextCommand.remainingTime());
+    title = QStringLiteral("%1 — %2").arg(describeProgress(*m_progress, left), kWindowTitle);
+  }
+  setWindowTitle(title);
 }
 
 void Programador::noteFailure(const QString& text) {

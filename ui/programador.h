@@ -40,13 +40,13 @@ class Programador final : public QWidget {
   ~Programador() override;
 
   [[nodiscard]] ControllerEngine& engine() const { return *m_engine; }
-  [[nodiscard]] const RadioProgram& radioFlags(int radio) const { return m_radios.at(std::size_t(radio - 1)); }
-  // What a send of radio n would carry now: its flags and its lists' texts.
+  // What a send of radio n (1..4) would carry now: what its toggles say and
+  // what its lists show.
   [[nodiscard]] RadioProgram readRadio(int radio) const;
+  // Sets radio n's page as the operator would by hand: toggle captions,
+  // values and the two lists. Sends nothing.
+  void showRadio(int radio, const RadioProgram& program);
 
-  // Event handlers, named after their control and event.
-  void Form_Load();
-  void cboComm_LostFocus();
   void toggleCorLevel(int radio);
   void togglePttRoute(int radio, int routeKey);
 
@@ -72,6 +72,10 @@ class Programador final : public QWidget {
   void buildWindowControls();
   void buildRadioPage(int radio, QWidget* page);
   void runAction(layout::Action action);
+  // Lists the ports and gives every radio its start-up values.
+  void loadStartValues();
+  // The operator left the port list: its text names the port from now on.
+  void takePortFromList();
   void applyFocusOrder();
   // Puts the ports of the numbering into the port list.
   void listPorts();
@@ -79,7 +83,7 @@ class Programador final : public QWidget {
   void connectEngine();
   void onBusyChanged(bool busy);
   void showProgress(const SequenceProgress& progress);
-  void refreshProgressTitle();
+  void refreshTitle();
   void noteFailure(const QString& text);
   void showFailureNotice();
 
