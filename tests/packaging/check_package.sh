@@ -17,7 +17,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file readelf; do
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file readelf lintian; do
   command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (make test installs it)" >&2; exit 1; }
 done
 [[ ${#sizes[@]} -gt 0 ]] || { echo "FAIL: no icon sizes given" >&2; exit 1; }
@@ -60,6 +60,8 @@ has() {  # has MODE_PATTERN PATH
 has '-rwx..x..x' usr/bin/zelqon || fail "usr/bin/zelqon missing or not executable"
 has '-rwx..x..x' usr/bin/zelqon-cli || fail "usr/bin/zelqon-cli missing or not executable"
 has '-rw-r--r--' usr/share/man/man1/zelqon-cli.1.gz || fail "usr/share/man/man1/zelqon-cli.1.gz missing"
+has '-rw-r--r--' usr/share/man/man1/zelqon.1.gz || fail "usr/share/man/man1/zelqon.1.gz missing"
+has '-rw-r--r--' usr/share/doc/zelqon/changelog.gz || fail "usr/share/doc/zelqon/changelog.gz missing"
 has '-rw-r--r--' usr/share/applications/zelqon.desktop || fail "usr/share/applications/zelqon.desktop missing"
 has '-rw-r--r--' "usr/share/metainfo/$metainfo_name" || fail "usr/share/metainfo/$metainfo_name missing"
 has '-rw-r--r--' usr/share/doc/zelqon/copyright || fail "usr/share/doc/zelqon/copyright missing"
@@ -75,7 +77,7 @@ fi
 # Control fields.
 [[ $(dpkg-deb -f "$deb" Package) == zelqon ]] || fail "Package is not zelqon"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-translations-l10n; do
   grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 [[ -n $(dpkg-deb -f "$deb" Section) ]] || fail "no Section"
@@ -106,6 +108,10 @@ if readelf -d "$root/usr/bin/zelqon-cli" | grep -Eq 'libQt6(Gui|Widgets)'; then
 fi
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zelqon-cli" --help >/dev/null 2>&1 ||
   fail "zelqon-cli --help fails with no display"
+
+# Debian's own checker: no error and no warning.
+tags=$(lintian --tag-display-limit 0 "$deb" 2>/dev/null | grep -E '^[EW]: ' || true)
+[[ -z "$tags" ]] || fail "lintian reports:"$'\n'"$tags"
 
 if [[ $failures -gt 0 ]]; then
   echo "$failures packaging check(s) failed" >&2
