@@ -11,9 +11,6 @@ int main(int argc, char* argv[]) {
   std::future<zelqon::PortCatalog> discovery = std::async(std::launch::async, &zelqon::PortCatalog::fromSystem);
 
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("zelqon"));
-  QApplication::setApplicationDisplayName(QStringLiteral("ZELQON"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("zelqon"));
 
   const auto window = zelqon::startProgrammingWindow([&discovery] { return discovery.get(); });
   return QApplication::exec();

@@ -1,11 +1,20 @@
 #include "app/start_up.h"
 
-#include <QCoreApplication>
+#include "engine/qt_portuguese.h"
+
+#include <QApplication>
 #include <QScreen>
 
 namespace zelqon {
 
 std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCatalog()>& discoverPorts) {
+  QApplication::setApplicationName(QStringLiteral("zelqon"));
+  // The desktop shows it after every window title that does not end with it.
+  QApplication::setApplicationDisplayName(QStringLiteral("ZELQON"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("zelqon"));
+  if (auto qtTexts = installQtPortuguese())
+    qtTexts.release()->setParent(qApp);
+
   auto window = std::make_unique<Programador>(discoverPorts);
   QObject::connect(window.get(), &Programador::endRequested, qApp, [] { QCoreApplication::exit(0); });
   if (const QScreen* screen = window->screen())

@@ -4,7 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/controller_run.h"
 #include "cli/exit_status.h"
-#include "cli/parser_text.h"
+#include "engine/qt_portuguese.h"
 
 #include <QCoreApplication>
 
@@ -14,8 +14,7 @@ int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zelqon-cli"));
   QCoreApplication::setApplicationVersion(QStringLiteral(ZELQON_VERSION));
-  ParserText parserText;
-  QCoreApplication::installTranslator(&parserText);
+  const auto qtTexts = zelqon::installQtPortuguese();
 
   Request request;
   try {

@@ -2,7 +2,7 @@
 # Starts the program on a virtual X display and saves a screenshot of its
 # window: scripts/screenshot.sh BINARY OUTPUT.png [WIDTHxHEIGHT]
 # With a size, the window is enlarged to that client size first (the monitor
-# lies below the designed client area).
+# lies below the fixed layout area).
 set -euo pipefail
 binary=$1
 output=$2

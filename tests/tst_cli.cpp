@@ -10,11 +10,13 @@
 
 #include <memory>
 
+#include <csignal>
+
 using namespace zelqon;
 
 namespace {
 
-constexpr int kUsage = 2, kNoSuchPort = 3, kConnectionLost = 6;
+constexpr int kUsage = 2, kNoSuchPort = 3, kConnectionLost = 6, kInterrupted = 130;
 
 struct Run {
   int status = -1;  // -1: crashed or still running
@@ -79,6 +81,8 @@ class CliTest : public QObject {
     QCOMPARE(result.status, 0);
     QCOMPARE(controller.receive(message.size() + 1, 300), message);  // and nothing after it
     QVERIFY(result.out.isEmpty());
+    // A script reads the step it took on standard error.
+    QCOMPARE(result.err, QStringLiteral("Envio: comando 1 de 1 (RÁDIO %1) enviado\n").arg(arguments.at(1)));
   }
 
   void factoryKeepsItsGapsAndTellsEachStep() {
@@ -106,9 +110,12 @@ class CliTest : public QObject {
     // run's attempt on the same name look like a port in use.
     const QString absent = QStringLiteral("/dev/zelqon-absent-%1").arg(QCoreApplication::applicationPid());
     QTest::newRow("radio 5") << QStringList{"send", "5"} << kUsage << "5";
+    QTest::newRow("radio 0") << QStringList{"send", "0"} << kUsage << "\"0\"";
+    QTest::newRow("keys radio 0") << QStringList{"send", "1", "--ptt", "0"} << kUsage << "\"0\" não é um rádio";
     QTest::newRow("radio routed to itself") << QStringList{"send", "2", "--ptt", "1,2"} << kUsage << "2";
     QTest::newRow("delay between entries") << QStringList{"send", "1", "--debounce", "150"} << kUsage << "150";
-    QTest::newRow("unknown option") << QStringList{"send", "1", "--volume", "3"} << kUsage << "volume";
+    QTest::newRow("unknown option, in Qt's Portuguese")
+        << QStringList{"send", "1", "--volume", "3"} << kUsage << "Opção desconhecida 'volume'";
     QTest::newRow("option of another command") << QStringList{"factory", "--cor", "baixo"} << kUsage << "cor";
     QTest::newRow("port zero") << QStringList{"send", "1", "--port", "0"} << kUsage << "0";
     QTest::newRow("no such path") << QStringList{"send", "1", "--port", absent} << kNoSuchPort << absent;
@@ -144,6 +151,40 @@ class CliTest : public QObject {
     QVERIFY2(failures.first().contains("1 de 4") && failures.first().contains(controller.slavePath()),
              qPrintable(failures.first()));
     QVERIFY2(!result.err.contains("comando 2 de 4"), qPrintable(result.err));
+  }
+
+  void interruptedFactoryFinishesTheWriteAndCounts() {
+    PtyPeer controller;
+    const auto process = start({"factory", "--port", controller.slavePath()});
+    const QByteArray first = factoryMessage(1).toLatin1();
+    QCOMPARE(controller.receive(first.size(), 6000), first);
+    QString err;
+    QVERIFY2(waitForError(*process, err, QStringLiteral("comando 1 de 4")), qPrintable(err));
+    ::kill(pid_t(process->processId()), SIGINT);
+    const Run result = finish(*process, 5000);
+    QCOMPARE(result.status, kInterrupted);
+    err += result.err;
+    QVERIFY2(err.contains(
+                 QStringLiteral("zelqon-cli: A programação de fábrica não foi concluída. Comandos enviados: 1 de 4.")),
+             qPrintable(err));
+    QCOMPARE(controller.receive(1, 300), QByteArray());
+  }
+
+  void monitorLostSaysItEnds() {
+    auto controller = std::make_unique<PtyPeer>();
+    const auto process = start({"monitor", "--port", controller->slavePath()});
+    QString err;
+    QVERIFY2(waitForError(*process, err, QStringLiteral("Ctrl+C")), qPrintable(err));
+    const QString path = controller->slavePath();
+    controller.reset();
+    const Run result = finish(*process, 5000);
+    QCOMPARE(result.status, kConnectionLost);
+    err += result.err;
+    // The run ends here: no promise that the port opens again.
+    QVERIFY2(err.contains(QStringLiteral("zelqon-cli: A porta COM1 (%1) foi desconectada e fechada.").arg(path)),
+             qPrintable(err));
+    QVERIFY2(err.trimmed().endsWith(QStringLiteral("Monitor encerrado.")), qPrintable(err));
+    QVERIFY2(!err.contains(QStringLiteral("aberta de novo")), qPrintable(err));
   }
 
   void monitorCopiesEveryByteUntilStopped() {

@@ -1,6 +1,7 @@
 // The engine against a real serial device, with no widget: a pseudo-terminal
 // whose other end this test drives as the controller would.
 
+#include "engine/operator_text.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
 
@@ -26,6 +27,10 @@ class EngineTest : public QObject {
   void factoryWritesTheFixedSetWholeGapsApart();
   void sendAllGoesOnPastFailingRadios();
   void factoryCutShortSaysHowFarItGot();
+  void everyOperationEndsInABusyPair_data();
+  void everyOperationEndsInABusyPair();
+  void slipsAndInterruptionsEndTheSequence();
+  void progressTellsWhatHappened();
   void leavingThePortListClosesAndTakesTheNumber();
   void refusedPortNamesItsHolder();
   void pulledAndPluggedBackWithoutRestart();
@@ -89,7 +94,9 @@ void EngineTest::sendRadioEchoesThenWritesExactBytes() {
 }
 
 void EngineTest::factoryWritesTheFixedSetWholeGapsApart() {
+  // A shorter gap, so the suite stays quick; zelqon-cli's test keeps 3000 ms.
   PtyEngine t;
+  t.engine.setCommandGap(400ms);
   QSignalSpy busy(&t.engine, &ControllerEngine::busyChanged);
   QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
   QByteArray line;
@@ -115,14 +122,14 @@ void EngineTest::factoryWritesTheFixedSetWholeGapsApart() {
   QCOMPARE(line, (factoryMessage(1) + factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
   QCOMPARE(arrivals.size(), 4);
   for (int i = 1; i < 4; ++i)
-    QVERIFY2(arrivals[i] - arrivals[i - 1] >= 2990, qPrintable(QString::number(arrivals[i] - arrivals[i - 1])));
+    QVERIFY2(arrivals[i] - arrivals[i - 1] >= 395, qPrintable(QString::number(arrivals[i] - arrivals[i - 1])));
   QVERIFY(t.waitIdle());
   QCOMPARE(busy.count(), 2);
   QCOMPARE(t.monitor, QString());  // no echo, and nothing polled yet
   t.engine.pollReceive();
   QCOMPARE(t.monitor, QStringLiteral("during"));
   QCOMPARE(t.steps.size(), 4);
-  QCOMPARE(t.steps[2].nextIn, 3000ms);
+  QCOMPARE(t.steps[2].nextIn, 400ms);
   QCOMPARE(t.steps[3].nextIn, 0ms);
 }
 
@@ -130,11 +137,12 @@ void EngineTest::sendAllGoesOnPastFailingRadios() {
   // Port 1 does not exist: every radio tries to open, fails and the sequence
   // goes on with its pause and the next radio.
   PtyEngine t(2);
+  t.engine.setCommandGap(100ms);
   QElapsedTimer clock;
   clock.start();
   QCOMPARE(t.engine.sendAllRadioPrograms(), OperationStart::Started);
   QVERIFY(t.waitIdle());
-  QVERIFY(clock.elapsed() >= 9000);
+  QVERIFY(clock.elapsed() >= 300);
   QCOMPARE(t.failures.size(), 4);
   for (int radio = 1; radio <= 4; ++radio) {
     const OperationFailure& failure = t.failures[radio - 1];
@@ -142,6 +150,7 @@ void EngineTest::sendAllGoesOnPastFailingRadios() {
     QCOMPARE(failure.error.step(), LinkStep::Open);
     QCOMPARE(failure.error.fault(), LinkFault::NoSuchPort);
     QVERIFY2(failure.text.contains(QStringLiteral("RÁDIO %1").arg(radio)), qPrintable(failure.text));
+    QCOMPARE(t.steps.at(radio - 1).written, false);
   }
   QCOMPARE(t.monitor, QString());  // the open failed before each echo
 }
@@ -159,6 +168,107 @@ void EngineTest::factoryCutShortSaysHowFarItGot() {
   QCOMPARE(failure.total, 4);
   QVERIFY2(failure.text.contains(QStringLiteral("1 de 4")), qPrintable(failure.text));
   QCOMPARE(t.steps.size(), 1);
+}
+
+void EngineTest::everyOperationEndsInABusyPair_data() {
+  QTest::addColumn<int>("operation");
+  QTest::addColumn<bool>("portThere");
+  QTest::addColumn<int>("failures");
+  for (const bool there : {true, false}) {
+    const char* where = there ? "" : ", no port";
+    const int failing = there ? 0 : 1;
+    QTest::addRow("send%s", where) << int(Operation::SendRadio) << there << failing;
+    QTest::addRow("send all%s", where) << int(Operation::SendAllRadios) << there << (there ? 0 : 4);
+    QTest::addRow("factory%s", where) << int(Operation::FactoryProgramming) << there << failing;
+    QTest::addRow("Atualizar%s", where) << int(Operation::Atualizar) << there << failing;
+    QTest::addRow("open%s", where) << int(Operation::OpenPort) << there << failing;
+    QTest::addRow("change port%s", where) << int(Operation::ChangePort) << there << failing;
+  }
+}
+
+void EngineTest::everyOperationEndsInABusyPair() {
+  QFETCH(int, operation);
+  QFETCH(bool, portThere);
+  QFETCH(int, failures);
+  PtyEngine t(portThere ? 1 : 2);
+  t.engine.setCommandGap(20ms);
+  QSignalSpy busy(&t.engine, &ControllerEngine::busyChanged);
+  OperationStart started = OperationStart::RefusedArgument;
+  switch (Operation(operation)) {
+    case Operation::SendRadio:
+      started = t.engine.sendRadioProgram(2);
+      break;
+    case Operation::SendAllRadios:
+      started = t.engine.sendAllRadioPrograms();
+      break;
+    case Operation::FactoryProgramming:
+      started = t.engine.sendFactoryProgramming();
+      break;
+    case Operation::Atualizar:
+      started = t.engine.sendAtualizarCommand();
+      break;
+    case Operation::OpenPort:
+      started = t.engine.openPort();
+      break;
+    case Operation::ChangePort:
+      started = portThere ? t.engine.changePort(1) : t.engine.changePort(std::nullopt, QStringLiteral("x"));
+      break;
+  }
+  QCOMPARE(started, OperationStart::Started);
+  QVERIFY(t.waitIdle());
+  QCOMPARE(busy.count(), 2);
+  QCOMPARE(busy.at(0).first().toBool(), true);
+  QCOMPARE(busy.at(1).first().toBool(), false);
+  QCOMPARE(t.failures.size(), failures);
+  // Refused while nothing runs: no busy signal, nothing written.
+  QCOMPARE(t.engine.sendRadioProgram(0), OperationStart::RefusedArgument);
+  QCOMPARE(t.engine.sendRadioProgram(5), OperationStart::RefusedArgument);
+  QCOMPARE(busy.count(), 2);
+}
+
+void EngineTest::slipsAndInterruptionsEndTheSequence() {
+  PtyEngine t;
+  t.engine.setCommandGap(50ms);
+  // A reader that throws: the send is told as failed and the engine is free.
+  t.engine.setRadioReader([](int) -> RadioProgram { throw std::runtime_error("leitura impossível"); });
+  QCOMPARE(t.engine.sendRadioProgram(1), OperationStart::Started);
+  QVERIFY(!t.engine.isBusy());
+  QCOMPARE(t.failures.size(), 1);
+  QCOMPARE(t.failures[0].error.fault(), LinkFault::Internal);
+  QVERIFY2(t.failures[0].text.contains(QStringLiteral("leitura impossível")), qPrintable(t.failures[0].text));
+  t.engine.setRadioReader([](int) { return RadioProgram{}; });
+  QCOMPARE(t.engine.sendAllRadioPrograms(), OperationStart::Started);
+  QVERIFY(t.waitIdle());
+  QCOMPARE(t.failures.size(), 1);
+  const QString all = factoryMessage(1) + factoryMessage(2) + factoryMessage(3) + factoryMessage(4);
+  QCOMPARE(t.controller.receive(all.size()), all.toLatin1());
+
+  // Interrupted between two factory commands: the rest never goes out.
+  t.engine.setCommandGap(5000ms);
+  QSignalSpy busy(&t.engine, &ControllerEngine::busyChanged);
+  QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
+  QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
+  QVERIFY(t.engine.interrupt());
+  QVERIFY(!t.engine.interrupt());
+  QCOMPARE(busy.count(), 2);
+  QCOMPARE(t.failures.size(), 2);
+  QCOMPARE(t.failures[1].error.fault(), LinkFault::Interrupted);
+  QVERIFY2(t.failures[1].text.contains(QStringLiteral("Comandos enviados: 1 de 4")), qPrintable(t.failures[1].text));
+  QCOMPARE(t.controller.receive(1, 200), QByteArray());
+}
+
+void EngineTest::progressTellsWhatHappened() {
+  const auto told = [](Operation operation, int step, int radio, bool written, std::chrono::milliseconds left) {
+    return describeProgress({operation, step, 4, radio, written, 3000ms}, left);
+  };
+  QCOMPARE(told(Operation::FactoryProgramming, 2, 2, true, 3000ms),
+           QStringLiteral("Programação de fábrica: comando 2 de 4 (RÁDIO 2) enviado; próximo em 3 s"));
+  // What is left is rounded up: never "0 s" while a command is still to come.
+  QCOMPARE(told(Operation::SendAllRadios, 1, 1, false, 1200ms),
+           QStringLiteral("Padrão de programação: comando 1 de 4 (RÁDIO 1) não enviado; próximo em 2 s"));
+  QVERIFY(told(Operation::FactoryProgramming, 1, 1, true, 1ms).endsWith(QStringLiteral("em 1 s")));
+  QCOMPARE(told(Operation::FactoryProgramming, 4, 4, true, 0ms),
+           QStringLiteral("Programação de fábrica: comando 4 de 4 (RÁDIO 4) enviado"));
 }
 
 void EngineTest::leavingThePortListClosesAndTakesTheNumber() {

@@ -1,5 +1,5 @@
 // The programming window on Qt's offscreen platform: its controls against the
-// designed names, captions and geometry, the focus order, keys, wheel and the
+// layout's names, captions and geometry, the focus order, keys, wheel and the
 // monitor's exact text, and operations driven through clicks against a
 // pseudo-terminal playing the controller.
 
@@ -71,8 +71,8 @@ class WindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void windowMatchesTheDesign();
-  void everyPageMatchesTheDesign();
+  void windowMatchesItsLayout();
+  void everyPageMatchesItsLayout();
   void captionsFitTheirControls();
   void startupFillsListsAndSetsDefaults();
   void tabOrderVisitsTheShownPageOnly();
@@ -87,7 +87,7 @@ class WindowTest : public QObject {
   void exitButtonClosesAndEnds();
 };
 
-void WindowTest::windowMatchesTheDesign() {
+void WindowTest::windowMatchesItsLayout() {
   ShownWindow w{PortCatalog()};
   QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
   QCOMPARE(w.window.size(), QSize(697, 359));
@@ -130,7 +130,7 @@ void WindowTest::windowMatchesTheDesign() {
   QCOMPARE(w.get<QComboBox>("cboComm")->currentText(), QString());
 }
 
-void WindowTest::everyPageMatchesTheDesign() {
+void WindowTest::everyPageMatchesItsLayout() {
   ShownWindow w{PortCatalog()};
   auto* tabs = w.get<TabControl>("SSTab1");
   // Per page: the COR box; the route boxes of rows 1 to 3 and their
@@ -368,6 +368,9 @@ void WindowTest::failuresAreShownOnceTheHandlerEnds() {
   QTRY_VERIFY(w.notice()->isVisible());
   QVERIFY2(w.notice()->text().contains(QStringLiteral("COM2 (/dev/pts/")), qPrintable(w.notice()->text()));
   QVERIFY(w.notice()->text().contains(QStringLiteral("foi desconectada")));
+  // The window does open it again on the next poll or send: it says so.
+  QVERIFY2(w.notice()->text().contains(QStringLiteral("Ela será aberta de novo no próximo envio ou leitura")),
+           qPrintable(w.notice()->text()));
 }
 
 void WindowTest::keysAndWheelActAsOperatorsExpect() {
@@ -403,7 +406,7 @@ void WindowTest::keysAndWheelActAsOperatorsExpect() {
 
 void WindowTest::monitorShowsReceivedTextAndFollowsIt() {
   ShownWindow w{PortCatalog()};
-  w.window.resize(697, 705);  // the monitor lies below the designed height
+  w.window.resize(697, 705);  // the monitor lies below the fixed layout
   MonitorView& monitor = *w.get<MonitorView>("Tela_Recebto");
   // No markup; control bytes as their symbols; a CR LF split between two
   // polls is one line break.
@@ -455,10 +458,13 @@ void WindowTest::monitorKeepsExactTextThroughEditsAndCopies() {
 void WindowTest::sequenceShowsProgressRefusesInputAndClosesAfter() {
   PtyPeer controller;
   ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
-  w.click("R1_Cor");  // the factory set ignores the window's values
+  w.window.engine().setCommandGap(std::chrono::milliseconds(1200));  // shown as 2 s: what is left rounds up
+  w.click("R1_Cor");                                                 // the factory set ignores the window's values
   w.click("ProgDefa4canais");
   QCOMPARE(controller.receive(70), factoryMessage(1).toLatin1());
-  QVERIFY2(w.window.windowTitle().contains(QStringLiteral("comando 1 de 4")), qPrintable(w.window.windowTitle()));
+  // Ends with the program's name, which the desktop would otherwise add again.
+  QCOMPARE(w.window.windowTitle(),
+           QStringLiteral("Programação de fábrica: comando 1 de 4 (RÁDIO 1) enviado; próximo em 2 s — ZELQON"));
   QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor);
   // Clicks and keys during the sequence start nothing and change nothing.
   w.click("EnviaR1");
@@ -467,7 +473,7 @@ void WindowTest::sequenceShowsProgressRefusesInputAndClosesAfter() {
   // Closing waits for the end of the sequence.
   QVERIFY(!w.window.close());
   QVERIFY(w.window.isVisible());
-  QCOMPARE(controller.receive(3 * 70, 12000), (factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
+  QCOMPARE(controller.receive(3 * 70, 6000), (factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
   QTRY_VERIFY(!w.window.isVisible());
   QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
   QVERIFY(!QApplication::overrideCursor());
@@ -480,6 +486,9 @@ void WindowTest::exitButtonClosesAndEnds() {
   // As the program starts it: the exit button must end the event loop.
   PtyPeer controller;
   const auto window = startProgrammingWindow([&] { return ptyCatalog({{1, controller.slavePath()}}); });
+  // Named as the desktop shows it, with Qt's own texts in Portuguese.
+  QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("ZELQON"));
+  QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("&Nome do arquivo:"));
   window->engine().pollReceive();
   QVERIFY(window->engine().isOpen());
   QTimer::singleShot(0, window.get(), [&] {

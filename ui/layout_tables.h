@@ -1,6 +1,6 @@
 #pragma once
 
-// The window's designed geometry, as data. Positions and sizes are in twips
+// The window's fixed layout, as data. Positions and sizes are in twips
 // (15 to a pixel at 96 dpi); page controls are placed relative to the tab
 // control's outer top-left corner, tab strip included.
 
@@ -41,7 +41,7 @@ enum class Kind {
   Monitor,
 };
 
-// The fonts of the design; each maps to a family list with local fallbacks.
+// The layout's fonts; each maps to a family list with local fallbacks.
 enum class Face {
   Default,      // "MS Sans Serif" 8.25 pt
   Title,        // "Arial" 18 pt bold italic

@@ -58,7 +58,7 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   setObjectName(QStringLiteral("Programador"));
   setWindowTitle(kWindowTitle);
   setWindowIcon(QIcon(QPixmap::fromImage(drawAppIcon(layout::kIconSize))));
-  setFont(designFont(layout::Face::Default));
+  setFont(layoutFont(layout::Face::Default));
   resize(layout::pixels(layout::kClientWidth), layout::pixels(layout::kClientHeight));
 
   buildWindowControls();
@@ -139,7 +139,7 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
   // The default face is the window's own and reaches every control by
   // inheritance; setting it again would only make each control re-polish.
   if (face != layout::Face::Default)
-    widget->setFont(designFont(face));
+    widget->setFont(layoutFont(face));
   widget->setGeometry(geometry);
   if (widget->focusPolicy() != Qt::NoFocus)
     m_focusable.insert(name, widget);

@@ -11,7 +11,7 @@ namespace zelqon {
 
 namespace {
 
-// The first of the design's faces that this machine has; the rest of the list
+// The first of the layout's faces that this machine has; the rest of the list
 // are the fallbacks. Giving the font one installed family spares the font
 // database a fallback search for each missing one on every control.
 QString installedFace(std::initializer_list<QString> candidates) {
@@ -25,7 +25,7 @@ QString installedFace(std::initializer_list<QString> candidates) {
 
 }  // namespace
 
-QFont designFont(layout::Face face) {
+QFont layoutFont(layout::Face face) {
   static const QString kSansSerif =
       installedFace({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
@@ -39,7 +39,7 @@ QFont designFont(layout::Face face) {
     case layout::Face::Default:
       font.setFamily(kSansSerif);
       font.setPixelSize(11);  // 8.25 pt
-      // The fallbacks run a little wider than the design's bitmap face; a
+      // The fallbacks run a little wider than the layout's bitmap face; a
       // slightly tighter tracking keeps every caption inside its control.
       font.setLetterSpacing(QFont::PercentageSpacing, 95);
       break;

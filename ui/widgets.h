@@ -11,10 +11,10 @@
 
 namespace zelqon {
 
-// The design's fonts at their pixel size at 96 dpi, so that text keeps its
-// proportion to the pixel geometry on any screen. Each asks for the design's
+// The layout's fonts at their pixel size at 96 dpi, so that text keeps its
+// proportion to the pixel geometry on any screen. Each asks for the layout's
 // family first and falls back to metric-alike faces.
-[[nodiscard]] QFont designFont(layout::Face face);
+[[nodiscard]] QFont layoutFont(layout::Face face);
 
 // A push button whose caption wraps at word boundaries, as a square COR
 // button needs for "ATIVO BAIXO". Enter and Return press it as Space does,
@@ -64,7 +64,7 @@ class LineShape final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 };
 
-// The tab strip with fixed, equal tabs of the design's height.
+// The tab strip with fixed, equal tabs of the layout's height.
 class FixedTabBar final : public QTabBar {
   Q_OBJECT
  public:
