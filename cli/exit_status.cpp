@@ -11,16 +11,23 @@ ExitStatus exitStatusOf(LinkFault fault) {
     case LinkFault::InvalidNumber:
       return ExitStatus::Usage;
     case LinkFault::NoSuchPort:
+    case LinkFault::HostNotFound:
+    case LinkFault::ConnectionRefused:
       return ExitStatus::NoSuchPort;
     case LinkFault::AccessDenied:
+    case LinkFault::ClosedAtOnce:
       return ExitStatus::AccessDenied;
     case LinkFault::DeviceGone:
+    case LinkFault::ConnectionLost:
       return ExitStatus::ConnectionLost;
     case LinkFault::Interrupted:
       return ExitStatus::Interrupted;
     case LinkFault::NotOpen:
     case LinkFault::Internal:
     case LinkFault::Timeout:
+    case LinkFault::NoAnswer:
+    case LinkFault::NotRfc2217:
+    case LinkFault::SettingsRefused:
     case LinkFault::Other:
       break;
   }

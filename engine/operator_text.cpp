@@ -64,6 +64,30 @@ QString faultText(LinkFault fault) {
     case LinkFault::Internal:
       return QStringLiteral(
           "Erro interno do programa; nada mais foi enviado. Informe o suporte com o registro da sessão.");
+    case LinkFault::HostNotFound:
+      return QStringLiteral(
+          "O nome do servidor não foi encontrado. Confira o endereço digitado e a conexão desta máquina com a rede.");
+    case LinkFault::ConnectionRefused:
+      return QStringLiteral(
+          "O servidor recusou a conexão: nada atende nesta porta de rede. Confira o número da porta no endereço e "
+          "se o servidor serial (ser2net ou outro) está em execução.");
+    case LinkFault::NoAnswer:
+      return QStringLiteral(
+          "O servidor não respondeu a tempo. Confira o endereço e se a rede até o site da repetidora está no ar.");
+    case LinkFault::ClosedAtOnce:
+      return QStringLiteral(
+          "O servidor encerrou a conexão logo ao abri-la. Outro cliente pode estar usando a porta serial do "
+          "servidor: feche-o e tente de novo.");
+    case LinkFault::NotRfc2217:
+      return QStringLiteral(
+          "O servidor não fala RFC 2217 nesta porta, por isso o programa não consegue ajustar a linha serial. "
+          "A alternativa é o endereço tcp:// com a porta do servidor configurada para 19200n81.");
+    case LinkFault::SettingsRefused:
+      return QStringLiteral(
+          "O servidor recusou ou alterou os ajustes da linha serial (19200 bit/s, 8 bits, sem paridade, 1 bit de "
+          "parada). Confira a configuração da porta no servidor.");
+    case LinkFault::ConnectionLost:
+      return QStringLiteral("A conexão com o servidor foi perdida. Ela será aberta de novo no próximo envio.");
     case LinkFault::Other:
       break;
   }

@@ -19,6 +19,14 @@ enum class LinkFault {
   Timeout,        // the system did not take the bytes in time
   Interrupted,    // the operator stopped the operation (Ctrl+C)
   Internal,       // the program itself slipped; the reason says where
+  // A serial line behind a network server:
+  HostNotFound,       // the server's name does not resolve
+  ConnectionRefused,  // nothing listens on that port
+  NoAnswer,           // the server did not answer in time
+  ClosedAtOnce,       // the server closed the connection as soon as it opened (its port is taken)
+  NotRfc2217,         // the server does not speak RFC 2217 (no answer to the option, or a refusal)
+  SettingsRefused,    // the server refused or changed the line settings asked for
+  ConnectionLost,     // an open connection went down
   Other,
 };
 
