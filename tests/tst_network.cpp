@@ -50,25 +50,6 @@ void openAndWait(NetworkPortService& service, const Told& told) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
 }
 
-// Everything the service reads, waiting up to 2 s for `expected` bytes.
-QByteArray readAtLeast(NetworkPortService& service, qsizetype expected) {
-  QByteArray got;
-  const QDeadlineTimer deadline(2000);
-  while (got.size() < expected && !deadline.hasExpired()) {
-    got += service.readAllPending().toLatin1();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return got;
-}
-
-termios lineOf(const QString& device) {
-  termios line{};
-  const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ::tcgetattr(fd, &line);
-  ::close(fd);
-  return line;
-}
-
 // A server in the test that speaks Telnet as told: `greeting` on connect,
 // and when `closeAtOnce`, a close as soon as the client has spoken (read, so
 // that the close is not a reset that would take the greeting with it).
@@ -141,7 +122,10 @@ void NetworkTest::carriesTheLine() {
   service->writeText(QString::fromLatin1(kMessage + "\xff"));
   QCOMPARE(controller.receive(kMessage.size() + 1), kMessage + "\xff");
 
-  const termios line = lineOf(controller.slavePath());
+  termios line{};
+  const int fd = ::open(controller.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ::tcgetattr(fd, &line);
+  ::close(fd);
   QCOMPARE(::cfgetospeed(&line), speed_t(B19200));
   QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
   QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
@@ -150,7 +134,9 @@ void NetworkTest::carriesTheLine() {
   for (int value = 0; value < 256; ++value)
     everyValue += char(value);
   controller.send(everyValue + everyValue);
-  QCOMPARE(readAtLeast(*service, 512), everyValue + everyValue);
+  QByteArray got;
+  QTRY_VERIFY((got += service->readAllPending().toLatin1()).size() >= 512);
+  QCOMPARE(got, everyValue + everyValue);
   service->close();
   QCOMPARE(service->state(), PortState::Closed);
 }
