@@ -14,17 +14,6 @@ constexpr qsizetype kLongestServerWords = 200;
 // a server that never pauses cannot hold the poll.
 constexpr int kReadRounds = 8;
 
-class CallScope {
- public:
-  explicit CallScope(int& depth) : m_depth(depth) { ++m_depth; }
-  ~CallScope() { --m_depth; }
-  CallScope(const CallScope&) = delete;
-  CallScope& operator=(const CallScope&) = delete;
-
- private:
-  int& m_depth;
-};
-
 QString settingName(ComPortSetting setting) {
   switch (setting) {
     case ComPortSetting::BaudRate:
@@ -101,17 +90,12 @@ OpenProgress NetworkPortService::open() {
     return OpenProgress::Open;
   if (m_state != PortState::Closed)
     return OpenProgress::Pending;
-  CallScope scope(m_callDepth);
+  ++m_attempt;
   m_codec.reset();
   m_received.clear();
-  m_lost = false;
-  m_openError.reset();
   setState(PortState::Connecting);
   m_deadline.start(m_timeouts.connect);
   m_socket.connectToHost(m_address.host, m_address.port);
-  // Qt may fail an address it can tell is wrong before returning.
-  if (m_openError)
-    throw *std::exchange(m_openError, std::nullopt);
   return OpenProgress::Pending;
 }
 
@@ -234,12 +218,10 @@ void NetworkPortService::onDisconnected() {
     const QString words = serverWords();
     failOpen(LinkFault::ClosedAtOnce, words.isEmpty() ? m_socket.errorString() : words);
   } else if (m_state == PortState::Open) {
-    if (m_callDepth > 0) {
-      // The call that noticed it acts on it.
-      m_lost = true;
-      return;
-    }
-    hangUp();
+    // Not through setState: still open until the loss is told, once, from
+    // the event loop or by the call of ours that meets it first.
+    m_state = PortState::HungUp;
+    QMetaObject::invokeMethod(this, &NetworkPortService::hangUpIfLost, Qt::QueuedConnection);
   }
 }
 
@@ -255,14 +237,20 @@ void NetworkPortService::failOpen(LinkFault fault, const QString& reason) {
   const LinkError error = linkError(LinkStep::Open, fault, reason);
   dropConnection();
   emit stateChanged(PortState::Closed);
-  if (m_callDepth > 0)
-    m_openError = error;
-  else
-    emit openFailed(error);
+  // Told from the event loop, also when Qt fails an address inside open():
+  // the caller has heard Pending first. A close or a new open since then
+  // makes it no news.
+  QMetaObject::invokeMethod(
+      this,
+      [this, error, attempt = m_attempt] {
+        if (attempt == m_attempt)
+          emit openFailed(error);
+      },
+      Qt::QueuedConnection);
 }
 
 void NetworkPortService::hangUp() {
-  if (m_state != PortState::Open)
+  if (m_state != PortState::Open && m_state != PortState::HungUp)
     return;
   const LinkError error = lostError(LinkStep::Read);
   dropConnection();
@@ -272,7 +260,7 @@ void NetworkPortService::hangUp() {
 
 void NetworkPortService::hangUpIfLost() {
   // Queued: a new connection made in between is not the one that was lost.
-  if (m_lost)
+  if (m_state == PortState::HungUp)
     hangUp();
 }
 
@@ -283,10 +271,10 @@ void NetworkPortService::dropConnection() {
   m_socket.abort();
   m_codec.reset();
   m_received.clear();
-  m_lost = false;
 }
 
 void NetworkPortService::close() {
+  ++m_attempt;
   if (m_state == PortState::Closed)
     return;
   finishClose();
@@ -294,7 +282,6 @@ void NetworkPortService::close() {
 }
 
 void NetworkPortService::finishClose() {
-  CallScope scope(m_callDepth);
   if (m_state == PortState::Open && m_socket.state() == QAbstractSocket::ConnectedState) {
     // Hand over whatever a write left in Qt's buffer before the socket goes.
     while (m_socket.bytesToWrite() > 0 && m_socket.waitForBytesWritten(int(m_timeouts.write.count()))) {
@@ -308,9 +295,8 @@ void NetworkPortService::finishClose() {
 }
 
 void NetworkPortService::writeText(const QString& text) {
-  if (m_state != PortState::Open)
+  if (m_state != PortState::Open && m_state != PortState::HungUp)
     throw linkError(LinkStep::Write, LinkFault::NotOpen);
-  CallScope scope(m_callDepth);
   const QByteArray latin1 = text.toLatin1();
   const QByteArray bytes = m_codec ? m_codec->encode(latin1) : latin1;
   const auto lost = [this] {
@@ -318,43 +304,41 @@ void NetworkPortService::writeText(const QString& text) {
     hangUp();
     return error;
   };
-  if (m_lost || m_socket.state() != QAbstractSocket::ConnectedState || m_socket.write(bytes) != bytes.size())
+  if (m_state == PortState::HungUp || m_socket.state() != QAbstractSocket::ConnectedState ||
+      m_socket.write(bytes) != bytes.size())
     throw lost();
   // Written in one piece and handed to the system now, so that a close or a
   // long pause right after cannot hold the bytes back.
   m_socket.flush();
   while (m_socket.bytesToWrite() > 0) {
     if (!m_socket.waitForBytesWritten(int(m_timeouts.write.count()))) {
-      if (m_lost || m_socket.state() != QAbstractSocket::ConnectedState)
+      if (m_state == PortState::HungUp || m_socket.state() != QAbstractSocket::ConnectedState)
         throw lost();
       throw linkError(LinkStep::Write, LinkFault::Timeout, m_socket.errorString());
     }
   }
-  if (m_lost)
+  if (m_state == PortState::HungUp)
     throw lost();
 }
 
 QString NetworkPortService::readAllPending() {
-  if (m_state != PortState::Open)
+  if (m_state != PortState::Open && m_state != PortState::HungUp)
     throw linkError(LinkStep::Read, LinkFault::NotOpen);
-  CallScope scope(m_callDepth);
   // Take in what the system holds now: without a turn of the event loop
   // since it arrived, the socket would not have seen it yet.
   for (int round = 0; round < kReadRounds; ++round) {
     takeIn(kReadRounds * kReadBufferSize);
-    if (m_lost || !m_socket.waitForReadyRead(0))
+    if (m_state == PortState::HungUp || !m_socket.waitForReadyRead(0))
       break;
   }
   takeIn(kReadRounds * kReadBufferSize);
   const QByteArray received = std::exchange(m_received, {});
-  if (m_lost) {
-    if (received.isEmpty()) {
-      const LinkError error = lostError(LinkStep::Read);
-      hangUp();
-      throw error;
-    }
-    // What came before the loss first; the loss is told from the event loop.
-    QMetaObject::invokeMethod(this, &NetworkPortService::hangUpIfLost, Qt::QueuedConnection);
+  // What came before a loss is read first; the loss is told by the next
+  // read, or from the event loop.
+  if (m_state == PortState::HungUp && received.isEmpty()) {
+    const LinkError error = lostError(LinkStep::Read);
+    hangUp();
+    throw error;
   }
   return QString::fromLatin1(received);
 }

@@ -78,9 +78,9 @@ class NetworkPortService final : public PortService {
   std::optional<Rfc2217Codec> m_codec;
   PortState m_state = PortState::Closed;
   QByteArray m_received;  // decoded, not yet read
-  bool m_lost = false;    // the connection went down inside one of our own calls
-  int m_callDepth = 0;
-  std::optional<LinkError> m_openError;  // an open that failed inside open()
+  // Counts opens and closes, so that a failure told from the event loop is
+  // dropped once the attempt it belongs to is over.
+  quint64 m_attempt = 0;
 };
 
 }  // namespace zelqon
