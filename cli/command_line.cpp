@@ -28,10 +28,13 @@ const QString kExitStatusText = QStringLiteral(
     "Códigos de saída:\n"
     "  0  concluído\n"
     "  2  uso incorreto (comando, opção ou valor recusado); nenhuma porta aberta\n"
-    "  3  porta inexistente\n"
-    "  4  acesso à porta negado\n"
-    "  5  falha de escrita ou outra falha de entrada e saída\n"
-    "  6  conexão perdida: o dispositivo foi desconectado\n");
+    "  3  porta inexistente; na rede: servidor não encontrado ou nada atende na porta\n"
+    "  4  acesso à porta negado; na rede: o servidor fechou a conexão logo ao abri-la\n"
+    "      (outro cliente usa a porta serial dele)\n"
+    "  5  falha de escrita ou outra falha de entrada e saída; na rede: sem resposta a\n"
+    "      tempo, servidor sem RFC 2217 ou que recusou 19200 8N1\n"
+    "  6  conexão perdida: o dispositivo foi desconectado ou o servidor caiu\n"
+    "130  interrompido com Ctrl+C; a mensagem em andamento é concluída\n");
 
 // Decimal digits alone, no sign or blanks, up to `highest`.
 std::optional<int> plainNumber(const QString& text, int highest) {
@@ -74,20 +77,26 @@ std::optional<DelayTime> delayEntry(const QString& text) {
 }
 
 std::optional<PortChoice> portChoice(const QString& text) {
+  if (looksLikeNetworkAddress(text)) {
+    const auto address = parseNetworkAddress(text);
+    return address ? std::optional<PortChoice>(PortChoice{1, {}, *address}) : std::nullopt;
+  }
   if (text.contains(QLatin1Char('/')))
-    return PortChoice{1, text};
+    return PortChoice{1, text, {}};
   const auto number = plainNumber(text, std::numeric_limits<qint16>::max());
   if (!number || *number < 1)
     return std::nullopt;
-  return PortChoice{qint16(*number), {}};
+  return PortChoice{qint16(*number), {}, {}};
 }
 
 CommandLine::CommandLine()
     : m_help(m_parser.addHelpOption()),
       m_version(m_parser.addVersionOption()),
       m_port({QStringLiteral("p"), QStringLiteral("port")},
-             QStringLiteral("Número da porta, como na lista da janela (padrão: 1), ou caminho do "
-                            "dispositivo, como /dev/ttyUSB0."),
+             QStringLiteral("Número da porta, como na lista da janela (padrão: 1), caminho do "
+                            "dispositivo, como /dev/ttyUSB0, ou servidor serial de rede: "
+                            "rfc2217://SERVIDOR:PORTA (o programa ajusta a linha para 19200 8N1) ou "
+                            "tcp://SERVIDOR:PORTA (a linha é a configurada no servidor)."),
              QStringLiteral("porta")),
       m_cor(QStringLiteral("cor"),
             QStringLiteral("send: nível ativo da entrada COR do rádio, alto ou baixo (ou 1 e 0). "
@@ -176,8 +185,8 @@ Request CommandLine::readRequest() const {
   if (m_parser.isSet(m_port)) {
     const auto port = portChoice(m_parser.value(m_port));
     if (!port)
-      throw UsageError(QStringLiteral("--port: use o número da porta (1, 2, ...) ou o caminho do dispositivo "
-                                      "(/dev/ttyUSB0), não \"%1\".")
+      throw UsageError(QStringLiteral("--port: use o número da porta (1, 2, ...), o caminho do dispositivo "
+                                      "(/dev/ttyUSB0) ou rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, não \"%1\".")
                            .arg(m_parser.value(m_port)));
     request.port = *port;
   }

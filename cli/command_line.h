@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/port_address.h"
 #include "protocol/radio_program.h"
 
 #include <QCommandLineOption>
@@ -14,10 +15,12 @@ namespace zelqon::cli {
 
 enum class Command { Ports, Send, Factory, Monitor };
 
-// The port to use: a number of the window's list, or a device given by path.
+// The port to use: a number of the window's list, a device given by path,
+// or a network serial server.
 struct PortChoice {
   qint16 number = 1;   // the window's link starts at port 1
   QString devicePath;  // when set, the one device of the run, taken as number 1
+  std::optional<NetworkAddress> network;
 };
 
 // What one run of the program is asked to do, checked in full.
@@ -71,8 +74,9 @@ class CommandLine {
 // or its milliseconds ("100"). Empty when it is neither.
 [[nodiscard]] std::optional<DelayTime> delayEntry(const QString& text);
 
-// The --port text: digits for a number of the window's list, a path with '/'
-// for a device. Empty when it is neither.
+// The --port text: digits for a number of the window's list, rfc2217:// or
+// tcp:// for a network serial server, another text with '/' for a device
+// path. Empty when it is none of them.
 [[nodiscard]] std::optional<PortChoice> portChoice(const QString& text);
 
 }  // namespace zelqon::cli

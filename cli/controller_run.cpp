@@ -75,8 +75,7 @@ ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
           engine, [&engine] { return engine.openPort(); }, status))
     return status;
   QObject::connect(&engine, &ControllerEngine::rawReceived, &writeOut);
-  printNotice(
-      QStringLiteral("Monitorando a porta %1; Ctrl+C encerra.").arg(engine.ports().displayName(engine.portNumber())));
+  printNotice(QStringLiteral("Monitorando a porta %1; Ctrl+C encerra.").arg(engine.portName()));
 
   QObject::connect(&engine, &ControllerEngine::connectionLost, [&status](const LinkError&, const QString& text) {
     printError(oneLine(text) + QStringLiteral(" Monitor encerrado."));
@@ -130,7 +129,15 @@ ExitStatus runOnController(const Request& request) {
   ControllerEngine engine(catalogFor(request.port));
   // A run ends with its operation: a lost port is not opened again.
   engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
-  (void)engine.changePort(request.port.number);
+  if (request.port.network)
+    (void)engine.changePort(*request.port.network);
+  else
+    (void)engine.changePort(request.port.number);
+  // A network port says what it is waiting for, which may take seconds.
+  QObject::connect(&engine, &ControllerEngine::portStateChanged, [&engine](PortState state) {
+    if (const QString text = describeConnecting(state, engine.portName()); !text.isEmpty())
+      printNotice(text);
+  });
   if (request.command == Command::Monitor)
     return runMonitor(engine, request);
   engine.setRadioReader([program = request.program](int) { return program; });

@@ -2,6 +2,7 @@
 
 #include "engine/operator_text.h"
 #include "protocol/programming_message.h"
+#include "serial/network_port_service.h"
 #include "serial/port_diagnosis.h"
 #include "serial/serial_port_service.h"
 
@@ -177,6 +178,17 @@ OperationStart ControllerEngine::changePort(std::optional<qint16> number, const 
       LinkStep::SelectPort, asTyped.trimmed());
   if (failure)
     report(Operation::ChangePort, 0, *failure, 0, 1);
+  emit busyChanged(false);
+  return OperationStart::Started;
+}
+
+OperationStart ControllerEngine::changePort(const NetworkAddress& address) {
+  if (isBusy())
+    return OperationStart::RefusedBusy;
+  emit busyChanged(true);
+  m_port->close();
+  attachPort(new NetworkPortService(address, this));
+  emit portStateChanged(m_port->state());
   emit busyChanged(false);
   return OperationStart::Started;
 }

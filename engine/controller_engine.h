@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/link_error.h"
+#include "protocol/port_address.h"
 #include "protocol/radio_program.h"
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"
@@ -85,6 +86,9 @@ class ControllerEngine final : public QObject {
   // Closes the port and takes `number` for the next open; no number (a typed
   // text that is not one) leaves the previous number in place.
   [[nodiscard]] OperationStart changePort(std::optional<qint16> number, const QString& asTyped = {});
+  // Closes the port and takes the network serial server at `address` for the
+  // next open, which connects from the event loop.
+  [[nodiscard]] OperationStart changePort(const NetworkAddress& address);
   // Opens the port now, for a front end that only listens.
   [[nodiscard]] OperationStart openPort();
   // Ends the running sequence once the command in progress is written: the
@@ -101,7 +105,8 @@ class ControllerEngine final : public QObject {
   [[nodiscard]] bool isOpen() const;
   [[nodiscard]] PortState portState() const;
   [[nodiscard]] qint16 portNumber() const;
-  // The port in use as the operator knows it: "COM1 (/dev/ttyUSB0)".
+  // The port in use as the operator knows it: "COM1 (/dev/ttyUSB0)",
+  // "rfc2217://site:2217".
   [[nodiscard]] QString portName() const;
   [[nodiscard]] const PortCatalog& ports() const { return *m_ports; }
 

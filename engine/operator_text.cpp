@@ -1,6 +1,7 @@
 #include "engine/operator_text.h"
 
 #include "engine/controller_engine.h"
+#include "protocol/port_address.h"
 
 namespace zelqon {
 
@@ -87,7 +88,7 @@ QString faultText(LinkFault fault) {
           "O servidor recusou ou alterou os ajustes da linha serial (19200 bit/s, 8 bits, sem paridade, 1 bit de "
           "parada). Confira a configuração da porta no servidor.");
     case LinkFault::ConnectionLost:
-      return QStringLiteral("A conexão com o servidor foi perdida. Ela será aberta de novo no próximo envio.");
+      return QStringLiteral("A conexão com o servidor foi perdida.");
     case LinkFault::Other:
       break;
   }
@@ -118,8 +119,13 @@ QString progressText(const OperationFailure& failure) {
 QString describeFailure(const OperationFailure& failure, const QString& cause) {
   // An interruption is no failure of the port: no step to blame.
   const bool interrupted = failure.error.fault() == LinkFault::Interrupted;
+  QString why = cause.isEmpty() ? faultText(failure.error.fault()) : cause;
+  if (failure.error.fault() == LinkFault::InvalidNumber && looksLikeNetworkAddress(failure.error.port()))
+    why = QStringLiteral(
+        "O endereço não é válido: use rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, com um endereço IPv6 entre "
+        "colchetes.");
   return joinLines({operationText(failure), progressText(failure), interrupted ? QString() : stepText(failure.error),
-                    cause.isEmpty() ? faultText(failure.error.fault()) : cause, reasonText(failure.error.reason())});
+                    why, reasonText(failure.error.reason())});
 }
 
 QString describeConnectionLost(const LinkError& error, bool reopens) {
@@ -152,6 +158,24 @@ QString describeProgress(const SequenceProgress& progress, std::chrono::millisec
     text += QStringLiteral("; próximo em %1 s").arg(seconds);
   }
   return text;
+}
+
+}  // namespace zelqon
+
+namespace zelqon {
+
+QString describeConnecting(PortState state, const QString& port) {
+  switch (state) {
+    case PortState::Connecting:
+      return QStringLiteral("Conectando a %1…").arg(port);
+    case PortState::Negotiating:
+      return QStringLiteral("Ajustando a linha serial em %1…").arg(port);
+    case PortState::Closed:
+    case PortState::Open:
+    case PortState::HungUp:
+      break;
+  }
+  return {};
 }
 
 }  // namespace zelqon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/link_error.h"
+#include "serial/port_service.h"
 
 #include <chrono>
 
@@ -18,6 +19,10 @@ namespace zelqon {
 [[nodiscard]] QString describeConnectionLost(const LinkError& error, bool reopens = true);
 
 struct SequenceProgress;
+
+// What a port on its way to open is doing, for a title or a notice:
+// "Conectando a rfc2217://site:2217…"; empty when it is not on its way.
+[[nodiscard]] QString describeConnecting(PortState state, const QString& port);
 
 // Where a sequence stands, in one line: "Programação de fábrica: comando 2
 // de 4 (RÁDIO 2) enviado; próximo em 3 s". `nextIn` is rounded up to seconds.

@@ -77,7 +77,6 @@ void SerialPortService::requireOpen(LinkStep step) const {
 void SerialPortService::selectPortNumber(qint16 number) {
   if (number < 1)
     throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, QStringLiteral("COM%1").arg(number), {});
-  close();
   m_number = number;
 }
 

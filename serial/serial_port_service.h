@@ -25,8 +25,8 @@ class SerialPortService final : public PortService {
   explicit SerialPortService(PortCatalog ports, QObject* parent = nullptr);
   ~SerialPortService() override;
 
-  // Chooses port n for the next open; a number below 1 is refused. Closes
-  // the port first if it is open.
+  // Chooses port n for the next open; a number below 1 is refused. The
+  // caller closes the port first.
   void selectPortNumber(qint16 number);
   [[nodiscard]] qint16 portNumber() const { return m_number; }
 

@@ -1,6 +1,7 @@
 #include "ui/programador.h"
 
 #include "engine/operator_text.h"
+#include "protocol/port_address.h"
 #include "protocol/port_text.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
@@ -263,6 +264,7 @@ void Programador::connectEngine() {
           [this](const LinkError&, const QString& text) { noteFailure(text); });
   connect(m_engine, &ControllerEngine::progress, this, &Programador::showProgress);
   connect(m_engine, &ControllerEngine::busyChanged, this, &Programador::onBusyChanged);
+  connect(m_engine, &ControllerEngine::portStateChanged, this, &Programador::refreshTitle);
   connect(m_engine, &ControllerEngine::portsChanged, this, &Programador::listPorts);
   // Looked for again when the operator opens the list, and whenever a device
   // node comes or goes.
@@ -335,7 +337,10 @@ void Programador::listPorts() {
 
 void Programador::takePortFromList() {
   const QString text = m_portList->currentText();
-  (void)m_engine->changePort(portNumberFromText(text), text);
+  if (const auto address = parseNetworkAddress(text))
+    (void)m_engine->changePort(*address);
+  else
+    (void)m_engine->changePort(portNumberFromText(text), text);
 }
 
 void Programador::toggleCorLevel(int radio) {
@@ -405,7 +410,10 @@ void Programador::refreshTitle() {
   // The title ends with the program's name, so the desktop adds it no second
   // time.
   QString title = kWindowTitle;
-  if (m_progress) {
+  const QString connecting = describeConnecting(m_engine->portState(), m_engine->portName());
+  if (!connecting.isEmpty()) {
+    title = QStringLiteral("%1 — %2").arg(connecting, kWindowTitle);
+  } else if (m_progress) {
     const auto left = std::chrono::milliseconds(m_nextCommand.remainingTime());
     title = QStringLiteral("%1 — %2").arg(describeProgress(*m_progress, left), kWindowTitle);
   }
