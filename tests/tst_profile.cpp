@@ -113,6 +113,7 @@ void TestProfile::readsFiles_data() {
   QTest::newRow("unknown site key") << edited({{5, "apelido = \"x\""}}) << 5 << 1
                                     << "[site] chave desconhecida \"apelido\"";
   QTest::newRow("keys radio 5") << edited({{10, "aciona = [2, 5]"}}) << 10 << 14 << "[radio1] aciona: 5 não é um rádio";
+  QTest::newRow("keys radio 0") << edited({{28, "aciona = [1, 0]"}}) << 28 << 14 << "[radio4] aciona: 0 não é um rádio";
   QTest::newRow("keys itself") << edited({{16, "aciona = [3, 2]"}}) << 16 << 14 << "o rádio 2 não aciona a si mesmo";
   QTest::newRow("repeated radio") << edited({{22, "aciona = [1, 2, 1]"}}) << 22 << 17 << "o rádio 1 aparece mais de";
   QTest::newRow("debounce 150")

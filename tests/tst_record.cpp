@@ -113,16 +113,16 @@ void TestRecord::prunes_data() {
   QTest::newRow("by age") << QStringList{"zelqon-2026-09-07.log:10", "zelqon-2026-09-08.log:10",
                                          "zelqon-2020-01-01.txt:10", "outro-2020-01-01.log:10",
                                          "zelqon-2026-12-07.log:10"}
-                          << QStringList{"outro-2020-01-01.log", "zelqon-2020-01-01.txt", "zelqon-2026-09-08.log",
-                                         "zelqon-2026-12-07.log"};
+                          << QStringList{"outro-2020-01-01.log:10", "zelqon-2020-01-01.txt:10",
+                                         "zelqon-2026-09-08.log:10", "zelqon-2026-12-07.log:10"};
   QTest::newRow("by size, oldest first") << QStringList{"zelqon-2026-12-05.log:400", "zelqon-2026-12-01.log:400",
                                                         "zelqon-2026-12-03.log:400", "zelqon-2026-12-07.log:300"}
-                                         << QStringList{"zelqon-2026-12-05.log", "zelqon-2026-12-07.log"};
+                                         << QStringList{"zelqon-2026-12-05.log:400", "zelqon-2026-12-07.log:300"};
   QTest::newRow("never today's") << QStringList{"zelqon-2026-12-06.log:10", "zelqon-2026-12-07.log:2000"}
-                                 << QStringList{"zelqon-2026-12-07.log"};
+                                 << QStringList{"zelqon-2026-12-07.log:2000"};
   QTest::newRow("within limits") << QStringList{"zelqon-2026-12-06.log:500", "zelqon-2026-13-01.log:900"}
-                                 << QStringList{"zelqon-2026-12-06.log", "zelqon-2026-12-07.log",
-                                                "zelqon-2026-13-01.log"};
+                                 << QStringList{"zelqon-2026-12-06.log:500", "zelqon-2026-12-07.log:0",
+                                                "zelqon-2026-13-01.log:900"};
 }
 
 void TestRecord::prunes() {
@@ -135,7 +135,10 @@ void TestRecord::prunes() {
   SessionRecord record(RecordTarget::DailyFiles, dir.path(), options);
   record.start();
   QVERIFY(record.isRecording());
-  QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), remaining);
+  QStringList found;
+  for (const QFileInfo& file : QDir(dir.path()).entryInfoList(QDir::Files, QDir::Name))
+    found.append(QStringLiteral("%1:%2").arg(file.fileName()).arg(file.size()));
+  QCOMPARE(found, remaining);
 }
 
 void TestRecord::failureToldOnce_data() {
