@@ -65,6 +65,7 @@ has '-rw-r--r--' usr/share/doc/zelqon/changelog.gz || fail "usr/share/doc/zelqon
 has '-rw-r--r--' usr/share/applications/zelqon.desktop || fail "usr/share/applications/zelqon.desktop missing"
 has '-rw-r--r--' "usr/share/metainfo/$metainfo_name" || fail "usr/share/metainfo/$metainfo_name missing"
 has '-rw-r--r--' usr/share/doc/zelqon/copyright || fail "usr/share/doc/zelqon/copyright missing"
+has '-rw-r--r--' usr/share/doc/zelqon/exemplo.zelqon || fail "usr/share/doc/zelqon/exemplo.zelqon missing"
 for size in "${sizes[@]}"; do
   has '-rw-r--r--' "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png" ||
     fail "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png missing"
@@ -89,6 +90,8 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 cmp -s "$desktop" "$root/usr/share/applications/zelqon.desktop" || fail "the packaged menu entry differs from $desktop"
 cmp -s "$metainfo" "$root/usr/share/metainfo/$metainfo_name" || fail "the packaged AppStream data differs from $metainfo"
+example=$(dirname "$desktop")/exemplo.zelqon
+cmp -s "$example" "$root/usr/share/doc/zelqon/exemplo.zelqon" || fail "the packaged example profile differs from $example"
 for size in "${sizes[@]}"; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png
   [[ -f "$icon" ]] || continue
