@@ -1,6 +1,7 @@
 #include "app/start_up.h"
 
 #include "engine/qt_portuguese.h"
+#include "engine/session_record.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -16,6 +17,8 @@ std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCata
     qtTexts.release()->setParent(qApp);
 
   auto window = std::make_unique<Programador>(discoverPorts);
+  // Every message sent and every byte received, in a file a day.
+  window->engine().recordSession(new SessionRecord(RecordTarget::DailyFiles, sessionRecordFolder()));
   QObject::connect(window.get(), &Programador::endRequested, qApp, [] { QCoreApplication::exit(0); });
   if (const QScreen* screen = window->screen())
     window->move(screen->availableGeometry().center() - window->rect().center());

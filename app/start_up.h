@@ -10,8 +10,8 @@ namespace zelqon {
 
 // Everything the program does between creating the application object and
 // running its event loop: the application's names, Qt's own Portuguese texts,
-// and the programming window, wired so that its exit button ends the event
-// loop, centred on its screen and shown.
+// and the programming window with its session record, wired so that its exit
+// button ends the event loop, centred on its screen and shown.
 [[nodiscard]] std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCatalog()>& discoverPorts);
 
 }  // namespace zelqon

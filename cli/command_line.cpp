@@ -21,7 +21,27 @@ const QString kCommandsText = QStringLiteral(
     "  factory       Envia a programação de fábrica: as quatro mensagens fixas,\n"
     "                3 s entre uma e outra, cada passo informado na saída de erro.\n"
     "  monitor       Copia para a saída padrão, byte a byte, o que a controladora\n"
-    "                envia, até o fim de --seconds ou Ctrl+C.");
+    "                envia, até o fim de --seconds ou Ctrl+C.\n"
+    "  apply PERFIL  Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
+    "                3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
+    "                do perfil, a menos que --port diga outra.\n"
+    "  check PERFIL  Confere um perfil: nada na saída quando está certo (código 0),\n"
+    "                ou uma linha com arquivo:linha:coluna e o motivo (código 2).\n"
+    "\n"
+    "Perfil de site: texto TOML em UTF-8, editável à mão, por exemplo:\n"
+    "  versao = 1\n"
+    "  [site]                      # opcional\n"
+    "  nome = \"Pico do Jaraguá\"\n"
+    "  porta = \"rfc2217://10.8.0.5:2217\"   # ou \"1\", \"/dev/ttyUSB0\", tcp://...\n"
+    "  [radio1]                    # radio1 a radio4, todos obrigatórios\n"
+    "  cor = \"alto\"                # ou \"baixo\"\n"
+    "  aciona = [2, 4]             # rádios acionados (PTT); [] nenhum\n"
+    "  debounce_ms = 100           # 0 a 10000, de 100 em 100\n"
+    "  hang_ms = 100\n"
+    "\n"
+    "Registro da sessão: send, factory, monitor e apply anotam cada mensagem enviada\n"
+    "e cada byte recebido, com data e hora, em um arquivo por dia na pasta\n"
+    "$XDG_STATE_HOME/zelqon (~/.local/state/zelqon), a mesma da janela.");
 
 const QString kExitStatusText = QStringLiteral(
     "\n"
@@ -34,6 +54,7 @@ const QString kExitStatusText = QStringLiteral(
     "  5  falha de escrita ou outra falha de entrada e saída; na rede: sem resposta a\n"
     "      tempo, servidor sem RFC 2217 ou que recusou 19200 8N1\n"
     "  6  conexão perdida: o dispositivo foi desconectado ou o servidor caiu\n"
+    "     (apply: o código da primeira falha)\n"
     "130  interrompido com Ctrl+C; a mensagem em andamento é concluída\n");
 
 // Decimal digits alone, no sign or blanks, up to `highest`.
@@ -63,6 +84,10 @@ QString commandName(Command command) {
       return QStringLiteral("factory");
     case Command::Monitor:
       return QStringLiteral("monitor");
+    case Command::Apply:
+      return QStringLiteral("apply");
+    case Command::Check:
+      return QStringLiteral("check");
   }
   return {};
 }
@@ -117,14 +142,21 @@ CommandLine::CommandLine()
                 QStringLiteral("monitor: encerra depois de tantos segundos. Padrão: só com Ctrl+C."),
                 QStringLiteral("segundos")),
       m_dryRun({QStringLiteral("n"), QStringLiteral("dry-run")},
-               QStringLiteral("send, factory: mostra o que seria escrito, uma mensagem por linha, sem "
-                              "abrir a porta.")) {
+               QStringLiteral("send, factory, apply: mostra o que seria escrito, uma mensagem por linha, sem "
+                              "abrir a porta.")),
+      m_noRecord(QStringLiteral("no-record"), QStringLiteral("Não grava o registro da sessão.")),
+      m_record(QStringLiteral("record"),
+               QStringLiteral("Grava o registro da sessão neste arquivo (acrescenta ao fim) em vez da pasta "
+                              "por usuário."),
+               QStringLiteral("arquivo")) {
   m_parser.setApplicationDescription(kCommandsText);
-  m_parser.addOptions({m_port, m_cor, m_ptt, m_debounce, m_hang, m_seconds, m_dryRun});
-  m_parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("ports, send, factory ou monitor."),
+  m_parser.addOptions({m_port, m_cor, m_ptt, m_debounce, m_hang, m_seconds, m_dryRun, m_noRecord, m_record});
+  m_parser.addPositionalArgument(QStringLiteral("comando"),
+                                 QStringLiteral("ports, send, factory, monitor, apply ou check."),
                                  QStringLiteral("comando"));
-  m_parser.addPositionalArgument(QStringLiteral("RÁDIO"), QStringLiteral("send: o rádio programado, de 1 a 4."),
-                                 QStringLiteral("[RÁDIO]"));
+  m_parser.addPositionalArgument(QStringLiteral("argumento"),
+                                 QStringLiteral("send: o rádio programado, de 1 a 4; apply, check: o perfil."),
+                                 QStringLiteral("[RÁDIO|PERFIL]"));
 }
 
 Request CommandLine::parse(const QStringList& arguments) {
@@ -143,7 +175,7 @@ Request CommandLine::parse(const QStringList& arguments) {
 Request CommandLine::readRequest() const {
   const QStringList positional = m_parser.positionalArguments();
   if (positional.isEmpty())
-    throw UsageError(QStringLiteral("falta o comando: ports, send, factory ou monitor (veja --help)."));
+    throw UsageError(QStringLiteral("falta o comando: ports, send, factory, monitor, apply ou check (veja --help)."));
 
   Request request;
   const QString& name = positional.first();
@@ -153,7 +185,7 @@ Request CommandLine::readRequest() const {
     requireOnly(Command::Ports, {});
   } else if (name == QLatin1String("send")) {
     request.command = Command::Send;
-    requireOnly(Command::Send, {&m_port, &m_cor, &m_ptt, &m_debounce, &m_hang, &m_dryRun});
+    requireOnly(Command::Send, {&m_port, &m_cor, &m_ptt, &m_debounce, &m_hang, &m_dryRun, &m_noRecord, &m_record});
     expectedArguments = 2;
     if (positional.size() < 2)
       throw UsageError(QStringLiteral("send precisa do número do rádio, de 1 a 4."));
@@ -164,10 +196,10 @@ Request CommandLine::readRequest() const {
     readProgram(request);
   } else if (name == QLatin1String("factory")) {
     request.command = Command::Factory;
-    requireOnly(Command::Factory, {&m_port, &m_dryRun});
+    requireOnly(Command::Factory, {&m_port, &m_dryRun, &m_noRecord, &m_record});
   } else if (name == QLatin1String("monitor")) {
     request.command = Command::Monitor;
-    requireOnly(Command::Monitor, {&m_port, &m_seconds});
+    requireOnly(Command::Monitor, {&m_port, &m_seconds, &m_noRecord, &m_record});
     if (m_parser.isSet(m_seconds)) {
       const auto seconds = plainNumber(m_parser.value(m_seconds), std::numeric_limits<int>::max() / 1000);
       if (!seconds || *seconds < 1)
@@ -175,9 +207,19 @@ Request CommandLine::readRequest() const {
                              .arg(m_parser.value(m_seconds)));
       request.seconds = *seconds;
     }
+  } else if (name == QLatin1String("apply") || name == QLatin1String("check")) {
+    const bool apply = name == QLatin1String("apply");
+    request.command = apply ? Command::Apply : Command::Check;
+    if (apply)
+      requireOnly(Command::Apply, {&m_port, &m_dryRun, &m_noRecord, &m_record});
+    else
+      requireOnly(Command::Check, {});
+    expectedArguments = 2;
+    readProfile(request, positional);
   } else {
     throw UsageError(
-        QStringLiteral("comando desconhecido: \"%1\"; os comandos são ports, send, factory e monitor.").arg(name));
+        QStringLiteral("comando desconhecido: \"%1\"; os comandos são ports, send, factory, monitor, apply e check.")
+            .arg(name));
   }
   if (positional.size() > expectedArguments)
     throw UsageError(QStringLiteral("argumento a mais: \"%1\".").arg(positional.at(expectedArguments)));
@@ -191,11 +233,45 @@ Request CommandLine::readRequest() const {
     request.port = *port;
   }
   request.dryRun = m_parser.isSet(m_dryRun);
+  readRecord(request);
   return request;
 }
 
+void CommandLine::readProfile(Request& request, const QStringList& positional) const {
+  const QString command = commandName(request.command);
+  if (positional.size() < 2)
+    throw UsageError(QStringLiteral("%1 precisa do arquivo do perfil (.zelqon).").arg(command));
+  const ProfileReadResult read = readSiteProfile(positional.at(1));
+  if (!read.profile)
+    throw UsageError(read.problem.text());
+  request.profile = *read.profile;
+  // The profile's port, unless --port names another.
+  if (request.command == Command::Apply && !request.profile.port.isEmpty() && !m_parser.isSet(m_port)) {
+    const auto port = portChoice(request.profile.port);
+    if (!port)
+      throw UsageError(QStringLiteral("%1: a porta \"%2\" do perfil não é uma que este programa abra aqui; "
+                                      "use --port.")
+                           .arg(positional.at(1), request.profile.port));
+    request.port = *port;
+  }
+}
+
+void CommandLine::readRecord(Request& request) const {
+  if (m_parser.isSet(m_noRecord) && m_parser.isSet(m_record))
+    throw UsageError(QStringLiteral("use --no-record ou --record, não os dois."));
+  if (m_parser.isSet(m_noRecord)) {
+    request.record = RecordMode::Off;
+  } else if (m_parser.isSet(m_record)) {
+    if (m_parser.value(m_record).isEmpty())
+      throw UsageError(QStringLiteral("--record precisa do nome do arquivo."));
+    request.record = RecordMode::OneFile;
+    request.recordFile = m_parser.value(m_record);
+  }
+}
+
 void CommandLine::requireOnly(Command command, const QList<const QCommandLineOption*>& allowed) const {
-  for (const QCommandLineOption* option : {&m_port, &m_cor, &m_ptt, &m_debounce, &m_hang, &m_seconds, &m_dryRun}) {
+  for (const QCommandLineOption* option :
+       {&m_port, &m_cor, &m_ptt, &m_debounce, &m_hang, &m_seconds, &m_dryRun, &m_noRecord, &m_record}) {
     if (m_parser.isSet(*option) && !allowed.contains(option))
       throw UsageError(QStringLiteral("a opção --%1 não se aplica ao comando %2.")
                            .arg(option->names().constLast(), commandName(command)));

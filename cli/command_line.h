@@ -2,6 +2,7 @@
 
 #include "protocol/port_address.h"
 #include "protocol/radio_program.h"
+#include "protocol/site_profile.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -13,7 +14,11 @@
 
 namespace zelqon::cli {
 
-enum class Command { Ports, Send, Factory, Monitor };
+enum class Command { Ports, Send, Factory, Monitor, Apply, Check };
+
+// Where the session record goes: the daily files of the per-user folder, one
+// given file, or nowhere.
+enum class RecordMode { DailyFiles, OneFile, Off };
 
 // The port to use: a number of the window's list, a device given by path,
 // or a network serial server.
@@ -31,6 +36,9 @@ struct Request {
   PortChoice port;
   bool dryRun = false;
   std::optional<int> seconds;  // monitor: none runs until stopped
+  SiteProfile profile;         // apply, check: the file as read
+  RecordMode record = RecordMode::DailyFiles;
+  QString recordFile;  // RecordMode::OneFile
 };
 
 // Input refused before anything is opened; the text is the one line shown.
@@ -57,6 +65,8 @@ class CommandLine {
   [[nodiscard]] Request readRequest() const;
   void requireOnly(Command command, const QList<const QCommandLineOption*>& allowed) const;
   void readProgram(Request& request) const;
+  void readProfile(Request& request, const QStringList& positional) const;
+  void readRecord(Request& request) const;
 
   QCommandLineParser m_parser;
   QCommandLineOption m_help;
@@ -68,6 +78,8 @@ class CommandLine {
   QCommandLineOption m_hang;
   QCommandLineOption m_seconds;
   QCommandLineOption m_dryRun;
+  QCommandLineOption m_noRecord;
+  QCommandLineOption m_record;
 };
 
 // A delay as the controller takes it: one of the 101 list entries ("00100"),

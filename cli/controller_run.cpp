@@ -3,6 +3,7 @@
 #include "cli/stop_signals.h"
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
+#include "engine/session_record.h"
 #include "protocol/programming_message.h"
 
 #include <QCoreApplication>
@@ -32,14 +33,18 @@ PortCatalog catalogFor(const PortChoice& port) {
 // true when it went through. Ctrl+C ends a sequence once the command in
 // progress is written.
 bool runOperation(ControllerEngine& engine, const std::function<OperationStart()>& operation, ExitStatus& status) {
-  std::optional<OperationFailure> failure;
+  QList<OperationFailure> failures;
   const QMetaObject::Connection steps =
       QObject::connect(&engine, &ControllerEngine::progress, [](const SequenceProgress& step) {
         if (step.operation != Operation::OpenPort)
           printNotice(describeProgress(step, step.nextIn));
       });
-  const QMetaObject::Connection failures = QObject::connect(
-      &engine, &ControllerEngine::failed, [&failure](const OperationFailure& failed) { failure = failed; });
+  // Told as they happen: a send of all radios goes on past a failing one.
+  const QMetaObject::Connection failed =
+      QObject::connect(&engine, &ControllerEngine::failed, [&failures](const OperationFailure& failure) {
+        printError(oneLine(failure.text));
+        failures.append(failure);
+      });
   const QMetaObject::Connection end = QObject::connect(&engine, &ControllerEngine::busyChanged, [](bool busy) {
     if (!busy)
       QCoreApplication::exit(0);
@@ -54,7 +59,7 @@ bool runOperation(ControllerEngine& engine, const std::function<OperationStart()
   });
   QCoreApplication::exec();
   QObject::disconnect(steps);
-  QObject::disconnect(failures);
+  QObject::disconnect(failed);
   QObject::disconnect(end);
   if (started != OperationStart::Started) {
     // The command line checks its input first; this is a slip of its own.
@@ -62,10 +67,9 @@ bool runOperation(ControllerEngine& engine, const std::function<OperationStart()
     status = ExitStatus::Usage;
     return false;
   }
-  if (!failure)
+  if (failures.isEmpty())
     return true;
-  printError(oneLine(failure->text));
-  status = exitStatusOf(failure->error.fault());
+  status = exitStatusOf(failures.first().error.fault());
   return false;
 }
 
@@ -117,6 +121,9 @@ ExitStatus printMessages(const Request& request) {
   QString lines;
   if (request.command == Command::Send) {
     lines = buildProgrammingMessage(request.radio, request.program) + QLatin1Char('\n');
+  } else if (request.command == Command::Apply) {
+    for (int radio = 1; radio <= kRadioCount; ++radio)
+      lines += buildProgrammingMessage(radio, request.profile.radios.at(std::size_t(radio - 1))) + QLatin1Char('\n');
   } else {
     for (int radio = 1; radio <= kRadioCount; ++radio)
       lines += factoryMessage(radio) + QLatin1Char('\n');
@@ -138,15 +145,32 @@ ExitStatus runOnController(const Request& request) {
     if (const QString text = describeConnecting(state, engine.portName()); !text.isEmpty())
       printNotice(text);
   });
+  if (request.record != RecordMode::Off) {
+    // A record that cannot be written is told once; the run goes on.
+    QObject::connect(&engine, &ControllerEngine::recordFailed,
+                     [](const QString& text) { printError(QStringLiteral("aviso: ") + oneLine(text)); });
+    const bool oneFile = request.record == RecordMode::OneFile;
+    engine.recordSession(new SessionRecord(oneFile ? RecordTarget::OneFile : RecordTarget::DailyFiles,
+                                           oneFile ? request.recordFile : sessionRecordFolder()));
+  }
   if (request.command == Command::Monitor)
     return runMonitor(engine, request);
-  engine.setRadioReader([program = request.program](int) { return program; });
+  if (request.command == Command::Apply)
+    engine.setRadioReader([&request](int radio) { return request.profile.radios.at(std::size_t(radio - 1)); });
+  else
+    engine.setRadioReader([program = request.program](int) { return program; });
   ExitStatus status = ExitStatus::Ok;
   runOperation(
       engine,
       [&] {
-        return request.command == Command::Send ? engine.sendRadioProgram(request.radio)
-                                                : engine.sendFactoryProgramming();
+        switch (request.command) {
+          case Command::Send:
+            return engine.sendRadioProgram(request.radio);
+          case Command::Apply:
+            return engine.sendAllRadioPrograms();
+          default:
+            return engine.sendFactoryProgramming();
+        }
       },
       status);
   engine.closePort();

@@ -1,6 +1,7 @@
 #include "engine/controller_engine.h"
 
 #include "engine/operator_text.h"
+#include "engine/session_record.h"
 #include "protocol/programming_message.h"
 #include "serial/network_port_service.h"
 #include "serial/port_diagnosis.h"
@@ -72,6 +73,16 @@ void ControllerEngine::attachPort(PortService* port) {
   connect(port, &PortService::stateChanged, this, &ControllerEngine::onPortStateChanged);
   connect(port, &PortService::openFailed, this, &ControllerEngine::onOpenFailed);
   connect(port, &PortService::hungUp, this, &ControllerEngine::onHungUp);
+}
+
+void ControllerEngine::recordSession(SessionRecord* record) {
+  record->setParent(this);
+  connect(record, &SessionRecord::failed, this, &ControllerEngine::recordFailed);
+  connect(this, &ControllerEngine::written, record,
+          [this, record](const QByteArray& bytes) { record->record(RecordDirection::Sent, portName(), bytes); });
+  connect(this, &ControllerEngine::rawReceived, record,
+          [this, record](const QByteArray& bytes) { record->record(RecordDirection::Received, portName(), bytes); });
+  record->start();
 }
 
 void ControllerEngine::startPolling() { m_pollTimer->start(); }

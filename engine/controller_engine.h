@@ -19,6 +19,7 @@
 namespace zelqon {
 
 class SerialPortService;
+class SessionRecord;
 
 // Where a command sequence stands, told after each of its commands.
 struct SequenceProgress {
@@ -63,6 +64,11 @@ class ControllerEngine final : public QObject {
   // The pause between the commands of a sequence; kCommandGap unless a test
   // shortens it.
   void setCommandGap(std::chrono::milliseconds gap) { m_commandGap = gap; }
+
+  // Keeps `record` (taking it as a child) and writes to it every message
+  // written and every byte received, with the port as the operator names it;
+  // starts it. Its failure is told once through recordFailed().
+  void recordSession(SessionRecord* record);
 
   // The receive poll, every kPollInterval from now on.
   void startPolling();
@@ -129,6 +135,9 @@ class ControllerEngine final : public QObject {
   void portStateChanged(zelqon::PortState state);
   // A device appeared, went away or came back.
   void portsChanged();
+  // The session record could not be written and has stopped; the program
+  // goes on without it. `text` is the operator's notice.
+  void recordFailed(const QString& text);
 
  private:
   // Whether a step opens the port first, or writes on the open one only.

@@ -1,6 +1,7 @@
 #include "ui/programador.h"
 
 #include "engine/operator_text.h"
+#include "engine/session_record.h"
 #include "protocol/port_address.h"
 #include "protocol/port_text.h"
 #include "ui/app_icon.h"
@@ -11,11 +12,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
 
 namespace zelqon {
 
@@ -60,7 +69,18 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   setWindowTitle(kWindowTitle);
   setWindowIcon(QIcon(QPixmap::fromImage(drawAppIcon(layout::kIconSize))));
   setFont(layoutFont(layout::Face::Default));
-  resize(layout::pixels(layout::kClientWidth), layout::pixels(layout::kClientHeight));
+
+  // The menu bar stands above the fixed layout, which keeps its own size and
+  // every control's place: the window grows by the menu's height.
+  auto* rows = new QVBoxLayout(this);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(0);
+  m_layoutArea = new QWidget(this);
+  m_layoutArea->setObjectName(QStringLiteral("areaFixa"));
+  rows->addWidget(m_layoutArea, 1);
+  buildMenu();
+  resize(layout::pixels(layout::kClientWidth),
+         layout::pixels(layout::kClientHeight) + rows->menuBar()->sizeHint().height());
 
   buildWindowControls();
 
@@ -69,6 +89,12 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   connectEngine();
 
   loadStartValues();
+  // Whatever changes a page or the port may make it differ from the profile.
+  for (const RadioPage& page : m_pages) {
+    for (QComboBox* list : {page.debounce, page.hang})
+      connect(list, &QComboBox::currentIndexChanged, this, &Programador::refreshModified);
+  }
+  connect(m_portList, &QComboBox::editTextChanged, this, &Programador::refreshModified);
   m_engine->startPolling();
   m_tabs->setFocus(Qt::OtherFocusReason);
 }
@@ -150,7 +176,7 @@ QWidget* Programador::createControl(Kind kind, const QString& name, const QStrin
 void Programador::buildWindowControls() {
   for (const layout::WindowControl& control : layout::kWindowControls) {
     QWidget* widget = createControl(control.kind, QString::fromLatin1(control.name), QString::fromUtf8(control.caption),
-                                    control.rect.toPixels(), control.face, this);
+                                    control.rect.toPixels(), control.face, m_layoutArea);
     widget->setEnabled(control.enabled);
     switch (control.kind) {
       case Kind::Monitor:
@@ -173,7 +199,7 @@ void Programador::buildWindowControls() {
               [this, action = control.action] { runAction(action); });
     }
   }
-  auto* title = findChild<QLabel*>(QStringLiteral("Label1"), Qt::FindDirectChildrenOnly);
+  auto* title = m_layoutArea->findChild<QLabel*>(QStringLiteral("Label1"), Qt::FindDirectChildrenOnly);
   QPalette highlighted = title->palette();
   highlighted.setColor(QPalette::WindowText, highlighted.color(QPalette::Highlight));
   title->setPalette(highlighted);
@@ -221,6 +247,138 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
   }
 }
 
+void Programador::buildMenu() {
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName(QStringLiteral("menuBar"));
+  static_cast<QVBoxLayout*>(layout())->setMenuBar(bar);
+  QMenu* file = bar->addMenu(QStringLiteral("&Arquivo"));
+  file->setObjectName(QStringLiteral("menuArquivo"));
+  const auto add = [this, file](const QString& name, const QString& text, const QKeySequence& keys, auto slot) {
+    QAction* action = file->addAction(text, this, slot);
+    action->setObjectName(name);
+    action->setShortcut(keys);
+    return action;
+  };
+  add(QStringLiteral("abrirPerfil"), QStringLiteral("&Abrir perfil…"), QKeySequence(QStringLiteral("Ctrl+O")),
+      &Programador::askAndOpenProfile);
+  add(QStringLiteral("salvarPerfil"), QStringLiteral("&Salvar perfil"), QKeySequence(QStringLiteral("Ctrl+S")),
+      &Programador::saveProfile);
+  add(QStringLiteral("salvarPerfilComo"), QStringLiteral("Salvar perfil &como…"),
+      QKeySequence(QStringLiteral("Ctrl+Shift+S")), &Programador::askAndSaveProfile);
+  file->addSeparator();
+  add(QStringLiteral("abrirPastaRegistros"), QStringLiteral("Abrir pasta de &registros"), QKeySequence(),
+      &Programador::openRecordFolder);
+  file->addSeparator();
+  add(QStringLiteral("sair"), QStringLiteral("Sai&r"), QKeySequence(QStringLiteral("Ctrl+Q")),
+      [this] { runAction(layout::Action::Exit); });
+}
+
+void Programador::askAndOpenProfile() {
+  if (m_engine->isBusy())
+    return;
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Abrir perfil"), QFileInfo(m_profilePath).path(),
+                                   QStringLiteral("Perfis ZELQON (*.zelqon);;Todos os arquivos (*)"));
+  if (!path.isEmpty())
+    openProfile(path);
+}
+
+void Programador::saveProfile() {
+  if (m_profilePath.isEmpty())
+    askAndSaveProfile();
+  else if (!m_engine->isBusy())
+    saveProfileTo(m_profilePath);
+}
+
+void Programador::askAndSaveProfile() {
+  if (m_engine->isBusy())
+    return;
+  const QString suggested = m_profilePath.isEmpty() ? QStringLiteral("perfil.zelqon") : m_profilePath;
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Salvar perfil como"), suggested,
+                                              QStringLiteral("Perfis ZELQON (*.zelqon)"));
+  if (path.isEmpty())
+    return;
+  if (QFileInfo(path).suffix().isEmpty())
+    path += QLatin1Char('.') + kSiteProfileSuffix;
+  saveProfileTo(path);
+}
+
+void Programador::openRecordFolder() {
+  const QString folder = sessionRecordFolder();
+  QDir().mkpath(folder);
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+    noteFailure(QStringLiteral("A pasta de registros não pôde ser aberta.\nEla fica em %1.").arg(folder));
+}
+
+bool Programador::openProfile(const QString& path) {
+  const ProfileReadResult read = readSiteProfile(path);
+  if (!read.profile) {
+    noteFailure(QStringLiteral("O perfil não foi aberto.\n%1").arg(read.problem.text()));
+    return false;
+  }
+  for (int radio = 1; radio <= kRadioCount; ++radio)
+    showRadio(radio, read.profile->radios.at(std::size_t(radio - 1)));
+  m_profilePortShown = m_portList->currentText().trimmed();
+  if (!read.profile->port.isEmpty())
+    takeProfilePort(read.profile->port);
+  m_profilePath = path;
+  m_savedProfile = read.profile;
+  refreshModified();
+  return true;
+}
+
+void Programador::takeProfilePort(const QString& port) {
+  QString text = port;
+  // The port box knows numbers and network addresses; a device path is
+  // shown as the number the machine gives it.
+  if (port.contains(QLatin1Char('/')) && !looksLikeNetworkAddress(port)) {
+    text.clear();
+    const auto& devices = m_engine->ports().devices();
+    for (auto it = devices.cbegin(); it != devices.cend(); ++it) {
+      if (it->systemLocation == port && it->present)
+        text = QString::number(it.key());
+    }
+    if (text.isEmpty()) {
+      noteFailure(QStringLiteral("A porta %1 do perfil não está presente neste computador; a porta escolhida "
+                                 "continua a mesma.")
+                      .arg(port));
+      return;
+    }
+  }
+  m_portList->setEditText(text);
+  m_profilePortShown = text;
+  takePortFromList();
+}
+
+bool Programador::saveProfileTo(const QString& path) {
+  const SiteProfile profile = currentProfile();
+  if (const auto failure = saveSiteProfile(path, profile)) {
+    noteFailure(QStringLiteral("O perfil não foi salvo.\n%1").arg(*failure));
+    return false;
+  }
+  m_profilePath = path;
+  m_savedProfile = profile;
+  m_profilePortShown = m_portList->currentText().trimmed();
+  refreshModified();
+  return true;
+}
+
+SiteProfile Programador::currentProfile() const {
+  SiteProfile profile = m_savedProfile.value_or(SiteProfile{});
+  for (int radio = 1; radio <= kRadioCount; ++radio)
+    profile.radios.at(std::size_t(radio - 1)) = readRadio(radio);
+  const QString port = m_portList->currentText().trimmed();
+  // A device path in the file stays as written while the box shows the
+  // number it stands for.
+  profile.port = m_savedProfile && port == m_profilePortShown ? m_savedProfile->port : port;
+  return profile;
+}
+
+void Programador::refreshModified() {
+  setWindowModified(m_savedProfile && currentProfile() != *m_savedProfile);
+  refreshTitle();
+}
+
 void Programador::runAction(layout::Action action) {
   switch (action) {
     case layout::Action::SendAll:
@@ -265,6 +423,7 @@ void Programador::connectEngine() {
   connect(m_engine, &ControllerEngine::progress, this, &Programador::showProgress);
   connect(m_engine, &ControllerEngine::busyChanged, this, &Programador::onBusyChanged);
   connect(m_engine, &ControllerEngine::portStateChanged, this, &Programador::refreshTitle);
+  connect(m_engine, &ControllerEngine::recordFailed, this, &Programador::noteFailure);
   connect(m_engine, &ControllerEngine::portsChanged, this, &Programador::listPorts);
   // Looked for again when the operator opens the list, and whenever a device
   // node comes or goes.
@@ -298,6 +457,7 @@ void Programador::showRadio(int radio, const RadioProgram& program) {
   m_radios.at(index) = program;
   // Only what a route button can say: never the radio itself.
   m_radios.at(index).keyedRadios.set(radio, false);
+  refreshModified();
 }
 
 void Programador::loadStartValues() {
@@ -348,6 +508,7 @@ void Programador::toggleCorLevel(int radio) {
   const CorToggle next = nextCorLevel(button->text());
   button->setText(next.caption);
   m_radios.at(std::size_t(radio - 1)).corLevel = next.level;
+  refreshModified();
 }
 
 void Programador::togglePttRoute(int radio, int routeKey) {
@@ -355,6 +516,7 @@ void Programador::togglePttRoute(int radio, int routeKey) {
   const RouteToggle next = nextPttRoute(button->text());
   button->setText(next.caption);
   m_radios.at(std::size_t(radio - 1)).keyedRadios.set(routedRadio(radio, routeKey), next.keyed);
+  refreshModified();
 }
 
 bool Programador::eventFilter(QObject* watched, QEvent* event) {
@@ -409,13 +571,16 @@ void Programador::showProgress(const SequenceProgress& progress) {
 void Programador::refreshTitle() {
   // The title ends with the program's name, so the desktop adds it no second
   // time.
-  QString title = kWindowTitle;
+  // "[*]" shows the mark while the pages differ from the open profile.
+  QString title = m_profilePath.isEmpty()
+                      ? kWindowTitle
+                      : QStringLiteral("%1[*] — %2").arg(QFileInfo(m_profilePath).fileName(), kWindowTitle);
   const QString connecting = describeConnecting(m_engine->portState(), m_engine->portName());
   if (!connecting.isEmpty()) {
-    title = QStringLiteral("%1 — %2").arg(connecting, kWindowTitle);
+    title = QStringLiteral("%1 — %2").arg(connecting, title);
   } else if (m_progress) {
     const auto left = std::chrono::milliseconds(m_nextCommand.remainingTime());
-    title = QStringLiteral("%1 — %2").arg(describeProgress(*m_progress, left), kWindowTitle);
+    title = QStringLiteral("%1 — %2").arg(describeProgress(*m_progress, left), title);
   }
   setWindowTitle(title);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/controller_engine.h"
 #include "protocol/radio_program.h"
+#include "protocol/site_profile.h"
 #include "serial/port_catalog.h"
 #include "ui/layout_tables.h"
 
@@ -50,6 +51,16 @@ class Programador final : public QWidget {
   void toggleCorLevel(int radio);
   void togglePttRoute(int radio, int routeKey);
 
+  // Site profiles. Opening sets the four pages and the port as the operator
+  // would by hand and sends nothing; saving writes the pages and the port.
+  // Each tells its failure in a notice and changes nothing; true when done.
+  // The menu's entries ask the desktop's file dialog for the path first.
+  bool openProfile(const QString& path);
+  bool saveProfileTo(const QString& path);
+  // What a save would write now: the pages, the port box, and the site's
+  // name and notes of the open profile.
+  [[nodiscard]] SiteProfile currentProfile() const;
+
  signals:
   // The exit button was clicked and the port is closed: end the program.
   void endRequested();
@@ -71,6 +82,15 @@ class Programador final : public QWidget {
                          layout::Face face, QWidget* parent);
   void buildWindowControls();
   void buildRadioPage(int radio, QWidget* page);
+  void buildMenu();
+  void askAndOpenProfile();
+  void saveProfile();
+  void askAndSaveProfile();
+  void openRecordFolder();
+  // Whether the pages differ from the open profile, shown in the title.
+  void refreshModified();
+  // The port a profile names, set in the port box as if typed and left.
+  void takeProfilePort(const QString& port);
   void runAction(layout::Action action);
   // Lists the ports and gives every radio its start-up values.
   void loadStartValues();
@@ -90,10 +110,17 @@ class Programador final : public QWidget {
   std::array<RadioProgram, kRadioCount> m_radios{};
   std::array<RadioPage, kRadioCount> m_pages{};
   QHash<QString, QWidget*> m_focusable;
+  QWidget* m_layoutArea = nullptr;  // the window's fixed layout, below the menu bar
   MonitorView* m_monitor = nullptr;
   PortList* m_portList = nullptr;
   TabControl* m_tabs = nullptr;
   ControllerEngine* m_engine = nullptr;
+
+  // The open profile as it stands in its file; none before the first open
+  // or save.
+  QString m_profilePath;
+  std::optional<SiteProfile> m_savedProfile;
+  QString m_profilePortShown;  // the port box's text that stands for the profile's port
 
   bool m_closeRequested = false;
   QStringList m_pendingNotices;
