@@ -3,9 +3,11 @@
 
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
+#include "ser2net_server.h"
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -55,12 +57,26 @@ bool waitForError(QProcess& process, QString& seen, const QString& text, int wai
   return seen.contains(text);
 }
 
+// The four messages of packaging/exemplo.zelqon, as the window sends them
+// once it has opened that profile.
+const QByteArray kExampleMessages =
+    "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=1;PTT4=0;DelayHT=00500;\n"
+    "Radio=2;COR=1;DelayDT=00100;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=00500;\n"
+    "Radio=3;COR=0;DelayDT=00200;PTT1=1;PTT2=1;PTT3=0;PTT4=0;DelayHT=01500;\n"
+    "Radio=4;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;\n";
+
 }  // namespace
 
 class CliTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() {
+    // The program under test records by default: never into the real home.
+    QVERIFY(m_home.isValid());
+    qputenv("XDG_STATE_HOME", m_home.path().toLocal8Bit());
+  }
+
   void sendWritesExactlyTheMessage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("message");
@@ -206,6 +222,98 @@ class CliTest : public QObject {
     QCOMPARE(result.out, "   " + rest);
   }
 
+  void profilesAreCheckedAndApplied() {
+    const QString example = QStringLiteral(ZELQON_EXAMPLE_PROFILE);
+    const Run check = run({"check", example});
+    QCOMPARE(check.status, 0);
+    QVERIFY(check.out.isEmpty() && check.err.isEmpty());
+    const Run dry = run({"apply", example, "--dry-run"});
+    QCOMPARE(dry.status, 0);
+    QCOMPARE(dry.out, kExampleMessages);
+    // A refused file: one line with its place and reason, nothing opened.
+    QTemporaryDir dir;
+    QFile bad(dir.filePath(QStringLiteral("bad.zelqon")));
+    QFile source(example);
+    QVERIFY(source.open(QIODevice::ReadOnly) && bad.open(QIODevice::WriteOnly));
+    bad.write(source.readAll().replace("hang_ms = 1500", "hang_ms = 1550"));
+    bad.close();
+    for (const char* command : {"check", "apply"}) {
+      const Run refused = run({command, bad.fileName()});
+      QCOMPARE(refused.status, kUsage);
+      QCOMPARE(refused.errLines().size(), 1);
+      QVERIFY2(QRegularExpression("^zelqon-cli: .*bad\\.zelqon:\\d+:\\d+: \\[radio3\\] hang_ms: 1550 ")
+                   .match(refused.err)
+                   .hasMatch(),
+               qPrintable(refused.err));
+    }
+  }
+
+  // Through Debian's ser2net, as at a site: apply keeps its 3 s pauses over
+  // rfc2217://, send writes over tcp://, monitor copies every byte value,
+  // and the record names the port as written.
+  void programsThroughANetworkSerialServer() {
+    QVERIFY2(Ser2netServer::installed(), "ser2net is not installed (make test installs it)");
+    PtyPeer controller;
+    Ser2netServer rfc2217(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("9600n81"));
+    QVERIFY2(rfc2217.start(), rfc2217.output().constData());
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("registro.log"));
+    const auto apply =
+        start({"apply", QStringLiteral(ZELQON_EXAMPLE_PROFILE), "--port", rfc2217.address(), "--record", record});
+    QDeadlineTimer gap;
+    for (const QByteArray& message : kExampleMessages.split('\n').mid(0, 4)) {
+      QCOMPARE(controller.receive(message.size(), 8000), message);
+      QVERIFY2(gap.remainingTime() <= 10, qPrintable(QString::number(gap.remainingTime())));
+      gap.setRemainingTime(3000);
+    }
+    const Run applied = finish(*apply);
+    QCOMPARE(applied.status, 0);
+    QVERIFY2(applied.err.contains(QStringLiteral("Padrão de programação: comando 4 de 4 (RÁDIO 4) enviado")),
+             qPrintable(applied.err));
+    QFile lines(record);
+    QVERIFY(lines.open(QIODevice::ReadOnly));
+    const QList<QByteArray> events = lines.readAll().split('\n');
+    QCOMPARE(events.size(), 5);  // four and the end of the last line
+    QVERIFY2(events[2].endsWith("\tenviado\t" + rfc2217.address().toLatin1() + "\t" + kExampleMessages.split('\n')[2]),
+             events[2].constData());
+    rfc2217.stop();
+
+    Ser2netServer raw(Ser2netServer::Mode::RawTcp, controller.slavePath(), QStringLiteral("19200n81"));
+    QVERIFY2(raw.start(), raw.output().constData());
+    const Run sent = run({"send", "2", "--ptt", "3", "--port", raw.address(), "--no-record"});
+    QCOMPARE(sent.status, 0);
+    QCOMPARE(controller.receive(71, 500),
+             QByteArray("Radio=2;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=1;PTT4=0;DelayHT=00100;"));
+    const auto monitor = start({"monitor", "--seconds", "20", "--port", raw.address(), "--no-record"});
+    QString err;
+    QVERIFY2(waitForError(*monitor, err, QStringLiteral("Monitorando a porta ") + raw.address()), qPrintable(err));
+    QTest::qWait(300);  // connected: ser2net opens the line for its client
+    QByteArray every(256, '\0');
+    for (int value = 0; value < 256; ++value)
+      every[value] = char(value);
+    controller.send(every);
+    QTest::qWait(1500);
+    monitor->terminate();
+    const Run monitored = finish(*monitor, 5000);
+    QCOMPARE(monitored.status, 0);
+    QCOMPARE(monitored.out, every);
+    raw.stop();
+    // Nothing listens there now.
+    const Run refused = run({"send", "1", "--port", raw.address(), "--no-record"});
+    QCOMPARE(refused.status, kNoSuchPort);
+    QVERIFY2(refused.err.contains(QStringLiteral("recusou a conexão")), qPrintable(refused.err));
+  }
+
+  void recordThatCannotBeWrittenIsToldOnce() {
+    PtyPeer controller;
+    const Run sent = run({"send", "1", "--record", "/dev/full", "--port", controller.slavePath()});
+    QCOMPARE(sent.status, 0);
+    QCOMPARE(controller.receive(70), factoryMessage(1).toLatin1());
+    const QStringList warnings = sent.errLines().filter(QStringLiteral("zelqon-cli: aviso: "));
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().contains(QStringLiteral("/dev/full")), qPrintable(sent.err));
+  }
+
   void dryRunPrintsAndOpensNothing() {
     PtyPeer controller;
     const Run send = run({"send", "3", "--ptt", "1", "--dry-run", "--port", controller.slavePath()});
@@ -218,6 +326,9 @@ class CliTest : public QObject {
                  .toLatin1());
     QCOMPARE(controller.receive(1, 200), QByteArray());
   }
+
+ private:
+  QTemporaryDir m_home;
 };
 
 QTEST_GUILESS_MAIN(CliTest)

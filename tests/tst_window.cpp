@@ -4,20 +4,25 @@
 // pseudo-terminal playing the controller.
 
 #include "app/start_up.h"
+#include "engine/session_record.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
+#include "ser2net_server.h"
 #include "ui/monitor_view.h"
 #include "ui/programador.h"
 #include "ui/widgets.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSpontaneKeyEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -71,6 +76,11 @@ class WindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() {
+    // Whatever the environment: the session record stays out of the real home.
+    QVERIFY(m_home.isValid());
+    qputenv("XDG_STATE_HOME", m_home.path().toLocal8Bit());
+  }
   void windowMatchesItsLayout();
   void everyPageMatchesItsLayout();
   void captionsFitTheirControls();
@@ -85,6 +95,11 @@ class WindowTest : public QObject {
   void monitorKeepsExactTextThroughEditsAndCopies();
   void sequenceShowsProgressRefusesInputAndClosesAfter();
   void exitButtonClosesAndEnds();
+  void profilesRoundTripThroughTheWindow();
+  void networkAddressInTheBoxReachesSer2net();
+
+ private:
+  QTemporaryDir m_home;
 };
 
 void WindowTest::windowMatchesItsLayout() {
@@ -491,6 +506,9 @@ void WindowTest::exitButtonClosesAndEnds() {
   // Named as the desktop shows it, with Qt's own texts in Portuguese.
   QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("ZELQON"));
   QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("&Nome do arquivo:"));
+  // The session record has today's file, in the test's own state folder.
+  QVERIFY(sessionRecordFolder().startsWith(QString::fromLocal8Bit(qgetenv("XDG_STATE_HOME"))));
+  QCOMPARE(QDir(sessionRecordFolder()).entryList({QStringLiteral("zelqon-*.log")}).size(), 1);
   window->engine().pollReceive();
   QVERIFY(window->engine().isOpen());
   QTimer::singleShot(0, window.get(), [&] {
@@ -501,6 +519,113 @@ void WindowTest::exitButtonClosesAndEnds() {
   neverEnded.start(5000);
   QCOMPARE(QCoreApplication::exec(), 0);
   QVERIFY(!window->engine().isOpen());
+}
+
+void WindowTest::profilesRoundTripThroughTheWindow() {
+  PtyPeer controller;
+  const PortCatalog ports = ptyCatalog({{1, controller.slavePath()}, {2, QStringLiteral("/dev/zelqon-absent")}});
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+  QByteArray saved;
+  {
+    ShownWindow w{ports};
+    // The menu's entries and their keys.
+    for (const auto& [name, keys] : {std::pair{"abrirPerfil", "Ctrl+O"}, std::pair{"salvarPerfil", "Ctrl+S"},
+                                     std::pair{"salvarPerfilComo", "Ctrl+Shift+S"}, std::pair{"sair", "Ctrl+Q"},
+                                     std::pair{"abrirPastaRegistros", ""}})
+      QCOMPARE(w.window.findChild<QAction*>(QString::fromLatin1(name))->shortcut(),
+               QKeySequence(QString::fromLatin1(keys)));
+    w.showPage(2);
+    w.click("R2_Cor");
+    w.click("R2_Cor_PTT4");  // keys radio 4
+    w.showPage(4);
+    w.get<QComboBox>("R4_Cor_Delay_HT")->setCurrentIndex(15);
+    QVERIFY(w.window.saveProfileTo(path));
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("site.zelqon[*] — ZELQON"));
+    QVERIFY(!w.window.isWindowModified());
+    w.click("R4_Cor");
+    QVERIFY(w.window.isWindowModified());  // differs from the file...
+    w.click("R4_Cor");
+    QVERIFY(!w.window.isWindowModified());  // ...and no longer
+    // A save that cannot be written says why and leaves file and title alone.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    saved = file.readAll();
+    file.close();
+    w.click("R4_Cor");
+    QVERIFY(!w.window.saveProfileTo(path + QStringLiteral("/inside.zelqon")));
+    QTRY_VERIFY(w.notice() && w.notice()->text().startsWith(QStringLiteral("O perfil não foi salvo.")));
+    QVERIFY(w.window.isWindowModified());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), saved);
+  }
+  // Edited by hand, then opened in a fresh window: the pages as in the file,
+  // nothing sent.
+  saved.replace("[radio1]\ncor = \"alto\"", "[radio1]\ncor = \"baixo\"");
+  QFile edited(path);
+  QVERIFY(edited.open(QIODevice::WriteOnly) && edited.write(saved) == saved.size());
+  edited.close();
+  ShownWindow w{ports};
+  QCOMPARE(w.window.engine().changePort(2), OperationStart::Started);
+  QVERIFY(w.window.openProfile(path));
+  QCOMPARE(w.window.engine().portNumber(), qint16(1));  // the file's port
+  QCOMPARE(w.get<QPushButton>("R1_Cor")->text(), QStringLiteral("ATIVO BAIXO"));
+  QCOMPARE(w.get<QPushButton>("R2_Cor_PTT4")->text(), QStringLiteral("Ativado"));
+  QCOMPARE(w.get<QComboBox>("R4_Cor_Delay_HT")->currentText(), QStringLiteral("01500"));
+  QCOMPARE(buildProgrammingMessage(2, w.window.readRadio(2)),
+           QStringLiteral("Radio=2;COR=0;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=1;DelayHT=00100;"));
+  QVERIFY(!w.window.isWindowModified());
+  QCOMPARE(controller.receive(1, 100), QByteArray());
+  // A file that is refused names its place and changes nothing.
+  const QString bad = dir.filePath(QStringLiteral("bad.zelqon"));
+  QFile badFile(bad);
+  QVERIFY(badFile.open(QIODevice::WriteOnly) && badFile.write(saved.replace("aciona = [4]", "aciona = [2]")) > 0);
+  badFile.close();
+  QVERIFY(!w.window.openProfile(bad));
+  QTRY_VERIFY(w.notice() && w.notice()->isVisible());
+  QVERIFY2(w.notice()->text().contains(QStringLiteral("bad.zelqon:")), qPrintable(w.notice()->text()));
+  QCOMPARE(w.get<QPushButton>("R2_Cor_PTT4")->text(), QStringLiteral("Ativado"));
+  QCOMPARE(w.window.windowTitle(), QStringLiteral("site.zelqon[*] — ZELQON"));
+
+  // The packaged example gives the messages zelqon-cli apply --dry-run prints
+  // (its test holds the same four); its port is taken, not opened.
+  QVERIFY(w.window.openProfile(QStringLiteral(ZELQON_EXAMPLE_PROFILE)));
+  QCOMPARE(w.window.engine().portName(), QStringLiteral("rfc2217://10.8.0.5:2217"));
+  QStringList messages;
+  for (int radio = 1; radio <= 4; ++radio)
+    messages.append(buildProgrammingMessage(radio, w.window.readRadio(radio)));
+  QCOMPARE(messages, (QStringList{"Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=1;PTT4=0;DelayHT=00500;",
+                                  "Radio=2;COR=1;DelayDT=00100;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=00500;",
+                                  "Radio=3;COR=0;DelayDT=00200;PTT1=1;PTT2=1;PTT3=0;PTT4=0;DelayHT=01500;",
+                                  "Radio=4;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;"}));
+  QVERIFY(w.window.engine().portState() == PortState::Closed);
+}
+
+void WindowTest::networkAddressInTheBoxReachesSer2net() {
+  QVERIFY2(Ser2netServer::installed(), "ser2net is not installed (make test installs it)");
+  PtyPeer controller;
+  Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("9600n81"));
+  QVERIFY2(server.start(), server.output().constData());
+  ShownWindow w{PortCatalog()};
+  auto* list = w.get<QComboBox>("cboComm");
+  list->setFocus();
+  QTest::keyClicks(list, server.address());
+  QTest::keyClick(list, Qt::Key_Tab);
+  QCOMPARE(w.window.engine().portName(), server.address());
+  w.click("EnviaR1");
+  // While it connects, the title says so; the message goes once the line is set.
+  QCOMPARE(w.window.windowTitle(), QStringLiteral("Conectando a %1… — ZELQON").arg(server.address()));
+  QCOMPARE(controller.receive(70, 6000), factoryMessage(1).toLatin1());
+  QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
+  // Every byte value, 0xFF included, reaches the monitor as itself.
+  QByteArray every(256, '\0');
+  for (int value = 0; value < 256; ++value)
+    every[value] = char(value);
+  controller.send(every);
+  const QString expected =
+      QStringLiteral("\r\n") + factoryMessage(1) + QStringLiteral("\r\n") + QString::fromLatin1(every);
+  QTRY_COMPARE_WITH_TIMEOUT((w.poll(), w.monitor()), expected, 5000);
+  QVERIFY(!w.notice());
 }
 
 QTEST_MAIN(WindowTest)
