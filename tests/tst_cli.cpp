@@ -256,10 +256,16 @@ class CliTest : public QObject {
     PtyPeer controller;
     Ser2netServer rfc2217(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("9600n81"));
     QVERIFY2(rfc2217.start(), rfc2217.output().constData());
+    // The example, naming a port on this machine where nothing listens:
+    // --port must win over it.
     QTemporaryDir dir;
+    QFile example(QStringLiteral(ZELQON_EXAMPLE_PROFILE));
+    QFile profile(dir.filePath(QStringLiteral("site.zelqon")));
+    QVERIFY(example.open(QIODevice::ReadOnly) && profile.open(QIODevice::WriteOnly));
+    profile.write(example.readAll().replace("rfc2217://10.8.0.5:2217", "tcp://127.0.0.1:1"));
+    profile.close();
     const QString record = dir.filePath(QStringLiteral("registro.log"));
-    const auto apply =
-        start({"apply", QStringLiteral(ZELQON_EXAMPLE_PROFILE), "--port", rfc2217.address(), "--record", record});
+    const auto apply = start({"apply", profile.fileName(), "--port", rfc2217.address(), "--record", record});
     QDeadlineTimer gap;
     for (const QByteArray& message : kExampleMessages.split('\n').mid(0, 4)) {
       QCOMPARE(controller.receive(message.size(), 8000), message);

@@ -293,6 +293,11 @@ void EngineTest::leavingThePortListClosesAndTakesTheNumber() {
   QCOMPARE(t.engine.changePort(3), OperationStart::Started);
   t.engine.pollReceive();
   QVERIFY(t.engine.isOpen());
+  // A text that is no number closes too, and keeps port 3 for the next poll.
+  (void)t.engine.changePort(std::nullopt, QStringLiteral("x"));
+  QVERIFY(!t.engine.isOpen());
+  t.engine.pollReceive();
+  QVERIFY(t.engine.isOpen());
   // Leaving the list unchanged still closes; the next operation reopens.
   (void)t.engine.changePort(3);
   QVERIFY(!t.engine.isOpen());
