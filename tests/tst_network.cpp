@@ -1,17 +1,16 @@
-// The serial line behind a network server, with Debian's ser2net serving a
-// pseudo-terminal the test plays the controller on: the bytes both ways, the
-// line settings the server applied, a server that goes away, and every way
-// an open can be refused (some by a fake server in the test).
+// The serial line behind a network server: Debian's ser2net, started by the
+// test, serves a pseudo-terminal the test plays the controller on; fake
+// servers in the test refuse an open in every other way.
 
 #include "pty_peer.h"
-#include "ser2net_server.h"
 #include "serial/network_port_service.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-
-#include <memory>
+#include <QThread>
 
 using namespace zelqon;
 using namespace std::chrono_literals;
@@ -20,57 +19,62 @@ namespace {
 
 const QByteArray kMessage = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;";
 
-std::unique_ptr<NetworkPortService> serviceFor(const QString& address) {
-  const auto parsed = parseNetworkAddress(address);
-  if (!parsed)
-    throw std::runtime_error("bad address");
-  return std::make_unique<NetworkPortService>(*parsed, NetworkPortService::Timeouts{2000ms, 700ms, 2000ms});
-}
+// ser2net on a port that was free a moment ago, `line` being its own
+// setting of the serial side ("9600e72").
+struct Ser2net {
+  Ser2net(const QString& scheme, const QString& device, const QString& line) {
+    QTcpServer probe;
+    port = probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+    address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
+    // -n: in the foreground; -u: no UUCP lock; -Y: the configuration, '#' for a new line.
+    arguments =
+        QStringList{"-n", "-u", "-Y",
+                    QStringLiteral("connection: &c#  accepter: %1,127.0.0.1,%2#  connector: serialdev,%3,%4,local")
+                        .arg(scheme == QLatin1String("tcp") ? "tcp" : "telnet(rfc2217),tcp")
+                        .arg(port)
+                        .arg(device, line)};
+    process.setProcessChannelMode(QProcess::MergedChannels);
+  }
+  ~Ser2net() { stop(); }
 
-// What a service told: the states it passed as letters, failed opens, losses.
-struct Told {
-  explicit Told(NetworkPortService& service) {
+  // Started and listening, as the kernel tells: a test connection would make
+  // ser2net open the line. Says why when not.
+  [[nodiscard]] QString start() {
+    process.start(QStringLiteral("/usr/sbin/ser2net"), arguments);
+    const QByteArray listening =
+        QStringLiteral(" 0100007F:%1 00000000:0000 0A ").arg(port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+    for (const QDeadlineTimer deadline(5000); process.waitForStarted(3000) && !deadline.hasExpired();) {
+      QFile table(QStringLiteral("/proc/net/tcp"));
+      if (table.open(QIODevice::ReadOnly) && table.readAll().contains(listening))
+        return {};
+      QThread::msleep(10);
+    }
+    return "ser2net (Debian package ser2net) does not listen: " + process.errorString() + process.readAll();
+  }
+  void stop() {
+    process.terminate();
+    process.waitForFinished(5000);
+  }
+
+  quint16 port = 0;
+  QString address;
+  QStringList arguments;
+  QProcess process;
+};
+
+// A service with short deadlines, and what it told: the states it passed as
+// letters, failed opens, losses (the service last, so that it goes first).
+struct Client {
+  explicit Client(const QString& address)
+      : service(parseNetworkAddress(address).value(), NetworkPortService::Timeouts{2000ms, 700ms, 2000ms}) {
     QObject::connect(&service, &PortService::stateChanged,
                      [this](PortState state) { states += QStringLiteral("xcnoh").at(int(state)); });
     QObject::connect(&service, &PortService::openFailed, [this](const LinkError& error) { failures.append(error); });
     QObject::connect(&service, &PortService::hungUp, [this](const LinkError& error) { losses.append(error); });
   }
   QString states;
-  QList<LinkError> failures;
-  QList<LinkError> losses;
-};
-
-// Opens and runs the event loop until the open has ended.
-void openAndWait(NetworkPortService& service, const Told& told) {
-  const qsizetype failures = told.failures.size();
-  if (service.open() == OpenProgress::Open)
-    return;
-  const QDeadlineTimer deadline(5000);
-  while (service.state() != PortState::Open && told.failures.size() == failures && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-}
-
-// A server in the test that speaks Telnet as told: `greeting` on connect,
-// and when `closeAtOnce`, a close as soon as the client has spoken (read, so
-// that the close is not a reset that would take the greeting with it).
-class FakeServer {
- public:
-  FakeServer(QByteArray greeting, bool closeAtOnce) {
-    m_server.listen(QHostAddress::LocalHost);
-    QObject::connect(&m_server, &QTcpServer::newConnection, [this, greeting, closeAtOnce] {
-      QTcpSocket* client = m_server.nextPendingConnection();
-      client->write(greeting);
-      QObject::connect(client, &QTcpSocket::readyRead, client, [client, closeAtOnce] {
-        client->readAll();
-        if (closeAtOnce)
-          client->disconnectFromHost();
-      });
-    });
-  }
-  [[nodiscard]] QString address() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_server.serverPort()); }
-
- private:
-  QTcpServer m_server;
+  QList<LinkError> failures, losses;
+  NetworkPortService service;
 };
 
 }  // namespace
@@ -79,165 +83,125 @@ class NetworkTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
-  void carriesTheLine_data();
-  void carriesTheLine();
-  void serverGoneIsToldOnceAndReopens();
-  void refusals_data();
-  void refusals();
-  void closeWhileOpeningIsQuiet();
-};
-
-void NetworkTest::initTestCase() {
-  if (!Ser2netServer::installed())
-    QFAIL("ser2net is not installed (/usr/sbin/ser2net): `make test` installs it, or `sudo apt-get install ser2net`.");
-}
-
-void NetworkTest::carriesTheLine_data() {
-  QTest::addColumn<Ser2netServer::Mode>("mode");
-  QTest::addColumn<QString>("serverLine");
-  QTest::addColumn<QString>("states");
-  // The rfc2217 server starts the line at 9600 7E2: only the client's
-  // settings can bring it to 19200 8N1.
-  QTest::newRow("rfc2217") << Ser2netServer::Mode::Rfc2217 << "9600e72"
-                           << "cno";
-  QTest::newRow("tcp") << Ser2netServer::Mode::RawTcp << "19200n81"
-                       << "co";
-}
-
-void NetworkTest::carriesTheLine() {
-  QFETCH(Ser2netServer::Mode, mode);
-  QFETCH(QString, serverLine);
-  PtyPeer controller;
-  Ser2netServer server(mode, controller.slavePath(), serverLine);
-  QVERIFY2(server.start(), server.output().constData());
-  const auto service = serviceFor(server.address());
-  QCOMPARE(service->displayName(), server.address());
-  const Told told(*service);
-  openAndWait(*service, told);
-  QTEST(told.states, "states");
-  QCOMPARE(service->state(), PortState::Open);
-
-  // A message and a lone 0xFF arrive exactly, the 0xFF once.
-  service->writeText(QString::fromLatin1(kMessage + "\xff"));
-  QCOMPARE(controller.receive(kMessage.size() + 1), kMessage + "\xff");
-
-  termios line{};
-  const int fd = ::open(controller.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ::tcgetattr(fd, &line);
-  ::close(fd);
-  QCOMPARE(::cfgetospeed(&line), speed_t(B19200));
-  QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
-  QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
-
-  QByteArray everyValue;
-  for (int value = 0; value < 256; ++value)
-    everyValue += char(value);
-  controller.send(everyValue + everyValue);
-  QByteArray got;
-  QTRY_VERIFY((got += service->readAllPending().toLatin1()).size() >= 512);
-  QCOMPARE(got, everyValue + everyValue);
-  service->close();
-  QCOMPARE(service->state(), PortState::Closed);
-}
-
-void NetworkTest::serverGoneIsToldOnceAndReopens() {
-  PtyPeer controller;
-  Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"));
-  QVERIFY2(server.start(), server.output().constData());
-  const auto service = serviceFor(server.address());
-  const Told told(*service);
-  openAndWait(*service, told);
-  QCOMPARE(service->state(), PortState::Open);
-
-  // ser2net holds its serial port for one client: a second is sent away.
-  const auto second = serviceFor(server.address());
-  const Told toldSecond(*second);
-  openAndWait(*second, toldSecond);
-  QCOMPARE(toldSecond.failures.size(), 1);
-  QCOMPARE(toldSecond.failures[0].fault(), LinkFault::ClosedAtOnce);
-
-  server.stop();
-  QTRY_COMPARE(told.losses.size(), 1);
-  QCOMPARE(service->state(), PortState::Closed);
-  QCOMPARE(told.losses[0].fault(), LinkFault::ConnectionLost);
-  QVERIFY_THROWS_EXCEPTION(LinkError, (void)service->readAllPending());
-  QTest::qWait(200);
-  QCOMPARE(told.losses.size(), 1);
-
-  QVERIFY2(server.start(), server.output().constData());
-  openAndWait(*service, told);
-  QCOMPARE(service->state(), PortState::Open);
-  service->writeText(QString::fromLatin1(kMessage));
-  QCOMPARE(controller.receive(kMessage.size()), kMessage);
-}
-
-void NetworkTest::refusals_data() {
-  QTest::addColumn<QByteArray>("greeting");
-  QTest::addColumn<bool>("closeAtOnce");
-  QTest::addColumn<QString>("address");  // instead of a fake server
-  QTest::addColumn<LinkFault>("fault");
-  QTest::addColumn<QString>("reasonPart");
-
-  const QByteArray answers = QByteArray::fromHex(
-      "fffd2c fffa2c6500002580fff0 fffa2c6608fff0 fffa2c6701fff0"
-      "fffa2c6801fff0 fffa2c6901fff0");
-  QTest::newRow("never answers the option")
-      << QByteArray() << false << QString() << LinkFault::NotRfc2217 << "COM-PORT";
-  QTest::newRow("refuses the option") << QByteArray::fromHex("fffe2c") << false << QString() << LinkFault::NotRfc2217
-                                      << "recusou";
-  QTest::newRow("answers 9600") << answers << false << QString() << LinkFault::SettingsRefused
-                                << "velocidade 9600 em vez de 19200";
-  QTest::newRow("option but no confirmations")
-      << QByteArray::fromHex("fffd2c") << false << QString() << LinkFault::SettingsRefused << "sem confirmação";
-  QTest::newRow("closes at once") << QByteArray() << true << QString() << LinkFault::ClosedAtOnce << QString();
-  QTest::newRow("says why and closes") << QByteArray("Port already in use\r\n") << true << QString()
-                                       << LinkFault::ClosedAtOnce << "Port already in use";
-  QTest::newRow("nothing listens") << QByteArray() << false << "tcp://127.0.0.1:1" << LinkFault::ConnectionRefused
-                                   << QString();
-  QTest::newRow("name does not resolve") << QByteArray() << false << "rfc2217://controladora.invalid:2217"
-                                         << LinkFault::HostNotFound << QString();
-}
-
-void NetworkTest::refusals() {
-  QFETCH(QByteArray, greeting);
-  QFETCH(bool, closeAtOnce);
-  QFETCH(QString, address);
-  QFETCH(QString, reasonPart);
-  FakeServer fake(greeting, closeAtOnce);
-  const auto service = serviceFor(address.isEmpty() ? fake.address() : address);
-  const Told told(*service);
-  QCOMPARE(service->open(), OpenProgress::Pending);
-  QTRY_COMPARE_WITH_TIMEOUT(told.failures.size(), 1, 4000);
-  QCOMPARE(service->state(), PortState::Closed);
-  QCOMPARE(told.states.back(), QLatin1Char('x'));
-  const LinkError& error = told.failures[0];
-  QTEST(error.fault(), "fault");
-  QCOMPARE(error.step(), LinkStep::Open);
-  QVERIFY2(error.reason().contains(reasonPart), qPrintable(error.reason()));
-  QTest::qWait(100);
-  QCOMPARE(told.failures.size(), 1);
-}
-
-void NetworkTest::closeWhileOpeningIsQuiet() {
-  FakeServer silent({}, false);
-  // Closed while negotiating with a server that never answers, and while
-  // the name is still being looked up.
-  for (const auto& [address, state] :
-       {std::pair{silent.address(), PortState::Negotiating},
-        {QStringLiteral("rfc2217://controladora.invalid:2217"), PortState::Connecting}}) {
-    const auto service = serviceFor(address);
-    const Told told(*service);
-    QCOMPARE(service->open(), OpenProgress::Pending);
-    QTRY_COMPARE(service->state(), state);
-    service->close();
-    QCOMPARE(service->state(), PortState::Closed);
-    const QString states = told.states;
-    QTest::qWait(900);
-    QVERIFY(told.failures.isEmpty());
-    QCOMPARE(told.states, states);
+  void carriesTheLine_data() {
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("serverLine");
+    QTest::addColumn<QString>("states");
+    // The rfc2217 server starts the line at 9600 7E2: only the client's
+    // settings can bring it to 19200 8N1. Each open, loss and close is told.
+    // clang-format off
+    QTest::newRow("rfc2217") << "rfc2217" << "9600e72" << "cnoxcnox";
+    QTest::newRow("tcp") << "tcp" << "19200n81" << "coxcox";
+    // clang-format on
   }
-}
+
+  void carriesTheLine() {
+    QFETCH(QString, scheme);
+    QFETCH(QString, serverLine);
+    PtyPeer controller;
+    Ser2net server(scheme, controller.slavePath(), serverLine);
+    QCOMPARE(server.start(), QString());
+    Client client(server.address);
+    QCOMPARE(client.service.open(), OpenProgress::Pending);
+    QTRY_COMPARE(client.service.state(), PortState::Open);
+
+    // A message and a lone 0xFF arrive exactly, the 0xFF once; the line is
+    // set as asked; every byte value comes back exactly.
+    client.service.writeText(QString::fromLatin1(kMessage + "\xff"));
+    QCOMPARE(controller.receive(kMessage.size() + 1), kMessage + "\xff");
+    termios line{};
+    ::tcgetattr(controller.masterFd(), &line);  // a pseudo-terminal's two ends share their settings
+    QCOMPARE(::cfgetospeed(&line), speed_t(B19200));
+    QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+    QByteArray everyValue;
+    for (int value = 0; value < 512; ++value)
+      everyValue += char(value);
+    controller.send(everyValue);
+    QByteArray got;
+    QTRY_COMPARE(got += client.service.readAllPending().toLatin1(), everyValue);
+
+    // The server stopped: the loss is told once and the port is closed; the
+    // same service opens again once the server is back.
+    server.stop();
+    QTRY_COMPARE(client.losses.size(), 1);
+    QCOMPARE(client.losses[0].fault(), LinkFault::ConnectionLost);
+    QCOMPARE(client.service.state(), PortState::Closed);
+    QTest::qWait(200);
+    QCOMPARE(client.losses.size(), 1);
+    QCOMPARE(server.start(), QString());
+    QCOMPARE(client.service.open(), OpenProgress::Pending);
+    QTRY_COMPARE(client.service.state(), PortState::Open);
+    client.service.writeText(QString::fromLatin1(kMessage));
+    QCOMPARE(controller.receive(kMessage.size()), kMessage);
+    client.service.close();
+    QTEST(client.states, "states");
+  }
+
+  void refusals_data() {
+    QTest::addColumn<QByteArray>("greeting");  // what the fake server says on connect
+    QTest::addColumn<bool>("closes");          // when the client speaks, after reading it
+    QTest::addColumn<QString>("address");      // instead of the fake server
+    QTest::addColumn<LinkFault>("fault");
+    QTest::addColumn<QString>("reasonPart");
+    QTest::addColumn<PortState>("closedIn");  // a first open closed there is no news
+
+    const auto row = [](const char* name, QByteArrayView greetingHex, bool closes, const QString& address,
+                        LinkFault fault, const QString& reasonPart, PortState closedIn = PortState::Closed) {
+      QTest::newRow(name) << QByteArray::fromHex(greetingHex.toByteArray()) << closes << address << fault << reasonPart
+                          << closedIn;
+    };
+    row("never answers the option", "", false, {}, LinkFault::NotRfc2217, "COM-PORT", PortState::Negotiating);
+    row("refuses the option", "fffe2c", false, {}, LinkFault::NotRfc2217, "recusou");
+    row("answers 9600", "fffd2c fffa2c6500002580fff0 fffa2c6608fff0 fffa2c6701fff0 fffa2c6801fff0 fffa2c6901fff0",
+        false, {}, LinkFault::SettingsRefused, "velocidade 9600 em vez de 19200");
+    row("option but no confirmations", "fffd2c", false, {}, LinkFault::SettingsRefused, "sem confirmação");
+    row("closes at once", "", true, {}, LinkFault::ClosedAtOnce, {});
+    row("says why and closes", QByteArray("Port already in use\r\n").toHex(), true, {}, LinkFault::ClosedAtOnce,
+        "Port already in use");
+    row("nothing listens", "", false, "tcp://127.0.0.1:1", LinkFault::ConnectionRefused, {});
+    row("name does not resolve", "", false, "rfc2217://controladora.invalid:2217", LinkFault::HostNotFound, {},
+        PortState::Connecting);
+  }
+
+  void refusals() {
+    QFETCH(QByteArray, greeting);
+    QFETCH(bool, closes);
+    QFETCH(QString, address);
+    QFETCH(QString, reasonPart);
+    QFETCH(PortState, closedIn);
+    QTcpServer fake;
+    QVERIFY(fake.listen(QHostAddress::LocalHost));
+    QObject::connect(&fake, &QTcpServer::newConnection, [&] {
+      QTcpSocket* server = fake.nextPendingConnection();
+      server->write(greeting);
+      QObject::connect(server, &QTcpSocket::readyRead, server, [server, closes] {
+        server->readAll();  // read, so that the close is not a reset that takes the greeting with it
+        if (closes)
+          server->disconnectFromHost();
+      });
+    });
+    Client client(address.isEmpty() ? QStringLiteral("rfc2217://127.0.0.1:%1").arg(fake.serverPort()) : address);
+    if (closedIn != PortState::Closed) {
+      // Closed while on the way: nothing more is told, not even past the deadline.
+      QCOMPARE(client.service.open(), OpenProgress::Pending);
+      QTRY_COMPARE(client.service.state(), closedIn);
+      client.service.close();
+      const QString states = client.states;
+      QTest::qWait(900);
+      QVERIFY(client.failures.isEmpty());
+      QCOMPARE(client.states, states);
+    }
+
+    // The open fails once, told from the event loop, and leaves the port closed.
+    QCOMPARE(client.service.open(), OpenProgress::Pending);
+    QTRY_COMPARE_WITH_TIMEOUT(client.failures.size(), 1, 4000);
+    QCOMPARE(client.states.back(), QLatin1Char('x'));  // closed, and told so
+    QTEST(client.failures[0].fault(), "fault");
+    QVERIFY2(client.failures[0].reason().contains(reasonPart), qPrintable(client.failures[0].reason()));
+    QTest::qWait(100);
+    QCOMPARE(client.failures.size(), 1);
+  }
+};
 
 QTEST_GUILESS_MAIN(NetworkTest)
 #include "tst_network.moc"
