@@ -13,6 +13,9 @@ runs=15 idle_seconds=60 monitor_mb=16 factory_runs=5 cli_runs=30
 if [[ $quick == quick ]]; then
   runs=5 idle_seconds=10 monitor_mb=2 factory_runs=1 cli_runs=10
 fi
+# The session record of the runs goes to a folder of their own.
+XDG_STATE_HOME=$(mktemp -d)
+export XDG_STATE_HOME
 
 # A display of our own, with no window manager: the start-up figure is the
 # time until the X server maps the program's window.
@@ -45,3 +48,4 @@ step "$bench/bench_monitor" lines "$monitor_mb"
 step "$bench/bench_monitor" unbroken "$monitor_mb"
 step "$bench/bench_factory_gaps" "$factory_runs"
 step "$bench/bench_cli_first_byte" "$build/cli/zelqon-cli" "$cli_runs"
+step "$bench/bench_network" "$build/cli/zelqon-cli" "$cli_runs" "$factory_runs" "$idle_seconds"

@@ -3,6 +3,7 @@
 // servers in the test refuse an open in every other way.
 
 #include "pty_peer.h"
+#include "ser2net_server.h"
 #include "serial/network_port_service.h"
 
 #include <QFile>
@@ -18,49 +19,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QByteArray kMessage = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;";
-
-// ser2net on a port that was free a moment ago, `line` being its own
-// setting of the serial side ("9600e72").
-struct Ser2net {
-  Ser2net(const QString& scheme, const QString& device, const QString& line) {
-    QTcpServer probe;
-    port = probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
-    address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
-    // -n: in the foreground; -u: no UUCP lock; -Y: the configuration, '#' for a new line.
-    arguments =
-        QStringList{"-n", "-u", "-Y",
-                    QStringLiteral("connection: &c#  accepter: %1,127.0.0.1,%2#  connector: serialdev,%3,%4,local")
-                        .arg(scheme == QLatin1String("tcp") ? "tcp" : "telnet(rfc2217),tcp")
-                        .arg(port)
-                        .arg(device, line)};
-    process.setProcessChannelMode(QProcess::MergedChannels);
-  }
-  ~Ser2net() { stop(); }
-
-  // Started and listening, as the kernel tells: a test connection would make
-  // ser2net open the line. Says why when not.
-  [[nodiscard]] QString start() {
-    process.start(QStringLiteral("/usr/sbin/ser2net"), arguments);
-    const QByteArray listening =
-        QStringLiteral(" 0100007F:%1 00000000:0000 0A ").arg(port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
-    for (const QDeadlineTimer deadline(5000); process.waitForStarted(3000) && !deadline.hasExpired();) {
-      QFile table(QStringLiteral("/proc/net/tcp"));
-      if (table.open(QIODevice::ReadOnly) && table.readAll().contains(listening))
-        return {};
-      QThread::msleep(10);
-    }
-    return "ser2net (Debian package ser2net) does not listen: " + process.errorString() + process.readAll();
-  }
-  void stop() {
-    process.terminate();
-    process.waitForFinished(5000);
-  }
-
-  quint16 port = 0;
-  QString address;
-  QStringList arguments;
-  QProcess process;
-};
 
 // A service with short deadlines, and what it told: the states it passed as
 // letters, failed opens, losses (the service last, so that it goes first).
@@ -99,9 +57,10 @@ class NetworkTest : public QObject {
     QFETCH(QString, scheme);
     QFETCH(QString, serverLine);
     PtyPeer controller;
-    Ser2net server(scheme, controller.slavePath(), serverLine);
-    QCOMPARE(server.start(), QString());
-    Client client(server.address);
+    Ser2netServer server(scheme == QLatin1String("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
+                         controller.slavePath(), serverLine);
+    QVERIFY2(server.start(), server.output().constData());
+    Client client(server.address());
     QCOMPARE(client.service.open(), OpenProgress::Pending);
     QTRY_COMPARE(client.service.state(), PortState::Open);
 
@@ -128,7 +87,7 @@ class NetworkTest : public QObject {
     QCOMPARE(client.service.state(), PortState::Closed);
     QTest::qWait(200);
     QCOMPARE(client.losses.size(), 1);
-    QCOMPARE(server.start(), QString());
+    QVERIFY2(server.start(), server.output().constData());
     QCOMPARE(client.service.open(), OpenProgress::Pending);
     QTRY_COMPARE(client.service.state(), PortState::Open);
     client.service.writeText(QString::fromLatin1(kMessage));

@@ -1,0 +1,139 @@
+// A controller behind Debian's ser2net on 127.0.0.1, reached with
+// rfc2217://: zelqon-cli's start to first byte, the factory gaps at the write
+// calls, and the idle cost of the engine with the network port open and the
+// receive poll running.
+//
+//   bench_network ZELQON_CLI [CLI_RUNS] [FACTORY_RUNS] [IDLE_SECONDS]
+
+#include "engine/controller_engine.h"
+#include "pty_peer.h"
+#include "ser2net_server.h"
+#include "stats.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void waitInEventLoop(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s ZELQON_CLI [CLI_RUNS] [FACTORY_RUNS] [IDLE_SECONDS]\n", argv[0]);
+    return 2;
+  }
+  const char* cli = argv[1];
+  const int cliRuns = argc > 2 ? std::atoi(argv[2]) : 30;
+  const int factoryRuns = argc > 3 ? std::atoi(argv[3]) : 5;
+  const int idleSeconds = argc > 4 ? std::atoi(argv[4]) : 60;
+  if (!Ser2netServer::installed()) {
+    std::fprintf(stderr, "ser2net is not installed\n");
+    return 1;
+  }
+  PtyPeer controller;
+  // Held open, so the controller's side waits for data between two clients.
+  const int keepOpen = ::open(controller.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+  Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"));
+  if (!server.start()) {
+    std::fprintf(stderr, "ser2net did not start: %s\n", server.output().constData());
+    return 1;
+  }
+  const std::string address = server.address().toStdString();
+
+  std::vector<double> latencies;
+  for (int run = 0; run < cliRuns; ++run) {
+    const auto start = Clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int quiet = ::open("/dev/null", O_WRONLY);
+      ::dup2(quiet, STDERR_FILENO);
+      ::execl(cli, cli, "send", "1", "--port", address.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    pollfd ready{controller.masterFd(), POLLIN, 0};
+    if (::poll(&ready, 1, 5000) <= 0) {
+      std::fprintf(stderr, "no byte within 5 s\n");
+      return 1;
+    }
+    latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    (void)controller.receive(70, 500);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      std::fprintf(stderr, "zelqon-cli failed with status %d\n", status);
+      return 1;
+    }
+  }
+  std::sort(latencies.begin(), latencies.end());
+  std::printf(
+      "zelqon-cli send 1 through ser2net (rfc2217) to first byte: median %.2f ms, min %.2f ms, max %.2f ms "
+      "over %d runs (target < 30 ms: %s)\n",
+      bench::median(latencies), latencies.front(), latencies.back(), cliRuns,
+      bench::verdict(bench::median(latencies) < 30.0));
+
+  zelqon::ControllerEngine engine{zelqon::PortCatalog()};
+  std::vector<Clock::time_point> writes;
+  QObject::connect(&engine, &zelqon::ControllerEngine::written, [&writes] { writes.push_back(Clock::now()); });
+  (void)engine.changePort(*zelqon::parseNetworkAddress(server.address()));
+  std::vector<double> gaps;
+  for (int run = 0; run < factoryRuns; ++run) {
+    writes.clear();
+    if (engine.sendFactoryProgramming() != zelqon::OperationStart::Started)
+      return 1;
+    while (engine.isBusy())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    (void)controller.receive(4 * 70, 500);
+    if (writes.size() != 4) {
+      std::fprintf(stderr, "run %d: %zu messages written, expected 4\n", run + 1, writes.size());
+      return 1;
+    }
+    for (std::size_t i = 1; i < writes.size(); ++i)
+      gaps.push_back(std::chrono::duration<double, std::milli>(writes[i] - writes[i - 1]).count());
+  }
+  const auto [shortest, longest] = std::minmax_element(gaps.begin(), gaps.end());
+  std::printf(
+      "factory gaps through ser2net at the write calls: min %.2f ms, median %.2f ms, max %.2f ms over %zu "
+      "gaps in %d runs (target 3000-3010 ms: %s)\n",
+      *shortest, bench::median(gaps), *longest, gaps.size(), factoryRuns,
+      bench::verdict(*shortest >= 3000.0 && *longest <= 3010.0));
+
+  // Idle: connected, polled once a second, nothing arriving.
+  engine.startPolling();
+  waitInEventLoop(1500);
+  if (!engine.isOpen()) {
+    std::fprintf(stderr, "the network port is not open\n");
+    return 1;
+  }
+  const double before = cpuSeconds();
+  waitInEventLoop(idleSeconds * 1000);
+  const double used = cpuSeconds() - before;
+  const double share = 100.0 * used / idleSeconds;
+  std::printf("idle with a network port open: %.1f ms CPU over %d s = %.4f %% of one core (target <= 0.05 %%: %s)\n",
+              used * 1000.0, idleSeconds, share, bench::verdict(share <= 0.05));
+  engine.closePort();
+  ::close(keepOpen);
+  return engine.isOpen() ? 1 : 0;
+}
