@@ -37,11 +37,11 @@ test-sanitize:
 # zelqon-cli's first byte, on a private Xvfb display; the figures in
 # docs/performance.md come from here.
 bench: build
-	@scripts/install-deps.sh $(SHOT_PACKAGES)
+	@scripts/install-deps.sh $(SHOT_PACKAGES) ser2net
 	bench/run.sh $(BUILD)
 
 bench-quick: build
-	@scripts/install-deps.sh $(SHOT_PACKAGES)
+	@scripts/install-deps.sh $(SHOT_PACKAGES) ser2net
 	bench/run.sh $(BUILD) quick
 
 # The Debian package, written into $(BUILD): zelqon_<version>_<arch>.deb.
