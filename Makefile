@@ -57,7 +57,7 @@ lint: build
 
 screenshot: build
 	@scripts/install-deps.sh $(SHOT_PACKAGES)
-	scripts/screenshot.sh $(BIN) docs/screenshot.png 697x705
+	scripts/screenshot.sh $(BIN) docs/screenshot.png 697x730
 
 clean:
 	rm -rf build

@@ -13,16 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
 
-namespace {
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -43,9 +34,9 @@ int main(int argc, char* argv[]) {
   };
   waitInEventLoop(1500);  // past start-up and the first ticks
 
-  const double before = cpuSeconds();
+  const double before = bench::cpuSeconds();
   waitInEventLoop(seconds * 1000);
-  const double used = cpuSeconds() - before;
+  const double used = bench::cpuSeconds() - before;
   const double share = 100.0 * used / seconds;
   std::printf("idle: %.1f ms CPU over %d s with the port open = %.4f %% of one core (target <= 0.05 %%: %s)\n",
               used * 1000.0, seconds, share, bench::verdict(share <= 0.05));

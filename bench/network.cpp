@@ -17,19 +17,10 @@
 #include <chrono>
 #include <string>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 void waitInEventLoop(int milliseconds) {
   QEventLoop loop;
@@ -65,31 +56,10 @@ int main(int argc, char* argv[]) {
       return 1;
     }
     const std::string address = through.address().toStdString();
-    std::vector<double> latencies;
-    for (int run = 0; run < cliRuns; ++run) {
-      const auto start = Clock::now();
-      const pid_t child = ::fork();
-      if (child == 0) {
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, STDERR_FILENO);
-        ::execl(cli, cli, "send", "1", "--port", address.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-      }
-      pollfd ready{controller.masterFd(), POLLIN, 0};
-      if (::poll(&ready, 1, 5000) <= 0) {
-        std::fprintf(stderr, "no byte within 5 s\n");
-        return 1;
-      }
-      latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-      int status = 0;
-      ::waitpid(child, &status, 0);
-      (void)controller.receive(70, 500);
-      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "zelqon-cli failed with status %d\n", status);
-        return 1;
-      }
-    }
-    std::sort(latencies.begin(), latencies.end());
+    const std::vector<double> latencies =
+        bench::firstByteLatencies(cli, {"send", "1", "--port", address}, controller.masterFd(), cliRuns);
+    if (latencies.empty())
+      return 1;
     std::printf(
         "zelqon-cli send 1 --port %s to first byte: median %.2f ms, min %.2f ms, max %.2f ms over %d runs "
         "(target < 30 ms: %s)\n",
@@ -135,9 +105,9 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "the network port is not open\n");
     return 1;
   }
-  const double before = cpuSeconds();
+  const double before = bench::cpuSeconds();
   waitInEventLoop(idleSeconds * 1000);
-  const double used = cpuSeconds() - before;
+  const double used = bench::cpuSeconds() - before;
   const double share = 100.0 * used / idleSeconds;
   std::printf("idle with a network port open: %.1f ms CPU over %d s = %.4f %% of one core (target <= 0.05 %%: %s)\n",
               used * 1000.0, idleSeconds, share, bench::verdict(share <= 0.05));
