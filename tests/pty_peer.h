@@ -7,11 +7,9 @@
 #include "engine/controller_engine.h"
 #include "serial/serial_port_service.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMap>
-#include <QString>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,7 +17,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <optional>
 #include <stdexcept>
 
 class PtyPeer {
@@ -36,9 +33,9 @@ class PtyPeer {
     ::cfmakeraw(&raw);
     ::tcsetattr(slave, TCSANOW, &raw);
     ::close(slave);
+    // Non-blocking, and kept from programs the test starts: one of them
+    // holding it would keep the line up after hangUp().
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    // The controller's end stays with the test: a program started from it
-    // would keep the line up after hangUp().
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
   }
   ~PtyPeer() { hangUp(); }
@@ -50,35 +47,30 @@ class PtyPeer {
 
   // The controller answers.
   void send(const QByteArray& bytes) const {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
+    for (qsizetype done = 0; done < bytes.size();) {
       const auto n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-      if (n > 0) {
-        done += n;
-      } else {
-        pollfd fd{m_master, POLLOUT, 0};
-        ::poll(&fd, 1, 100);
-      }
+      done += std::max<qsizetype>(n, 0);
+      pollfd fd{m_master, POLLOUT, 0};
+      ::poll(&fd, 1, n > 0 ? 0 : 100);
     }
   }
 
-  // Everything the program wrote, waiting up to `wait` for `expected` bytes,
-  // while the event loop keeps running.
+  // Everything the program wrote, waiting up to `waitMs` for `expected`
+  // bytes, while the event loop keeps running.
   [[nodiscard]] QByteArray receive(qsizetype expected = 1, int waitMs = 2000) const {
     QByteArray got;
     const QDeadlineTimer deadline(waitMs);
+    char buffer[4096];
     while (true) {
-      char buffer[4096];
       const auto n = ::read(m_master, buffer, sizeof buffer);
-      if (n > 0) {
+      if (n > 0)
         got.append(buffer, n);
-        continue;
-      }
-      if (got.size() >= expected || deadline.hasExpired())
+      else if (got.size() >= expected || deadline.hasExpired())
         return got;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      else
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
       pollfd fd{m_master, POLLIN, 0};
-      ::poll(&fd, 1, 5);
+      ::poll(&fd, 1, n > 0 ? 0 : 5);
     }
   }
 
@@ -107,13 +99,12 @@ inline zelqon::PortCatalog ptyCatalog(const QMap<int, QString>& paths) {
 // the monitor text as the window would show it, failures and progress.
 struct PtyEngine {
   explicit PtyEngine(int number = 1) : engine(ptyCatalog({{number, controller.slavePath()}})) {
+    using zelqon::ControllerEngine;
     engine.setPortScan([ports = engine.ports().devices()] { return ports.values(); });
-    QObject::connect(&engine, &zelqon::ControllerEngine::received, [this](const QString& text) { monitor += text; });
-    QObject::connect(&engine, &zelqon::ControllerEngine::echoed, [this](const QString& text) { monitor += text; });
-    QObject::connect(&engine, &zelqon::ControllerEngine::failed,
-                     [this](const zelqon::OperationFailure& failure) { failures.append(failure); });
-    QObject::connect(&engine, &zelqon::ControllerEngine::progress,
-                     [this](const zelqon::SequenceProgress& step) { steps.append(step); });
+    QObject::connect(&engine, &ControllerEngine::received, [this](const QString& text) { monitor += text; });
+    QObject::connect(&engine, &ControllerEngine::echoed, [this](const QString& text) { monitor += text; });
+    QObject::connect(&engine, &ControllerEngine::failed, [this](const auto& failure) { failures.append(failure); });
+    QObject::connect(&engine, &ControllerEngine::progress, [this](const auto& step) { steps.append(step); });
   }
   // Runs the event loop until the running sequence has ended.
   [[nodiscard]] bool waitIdle(int waitMs = 15000) const {

@@ -21,20 +21,17 @@ namespace {
 // `sleep`, holding `input` open as its standard input when given one; ended
 // with the test.
 struct Sleeper : QProcess {
+  explicit Sleeper(const QString& input = {}) {
+    if (!input.isEmpty())
+      setStandardInputFile(input);
+    start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    waitForStarted();
+  }
   ~Sleeper() override {
     kill();
     waitForFinished();
   }
 };
-
-std::unique_ptr<QProcess> sleeper(const QString& input = {}) {
-  auto process = std::make_unique<Sleeper>();
-  if (!input.isEmpty())
-    process->setStandardInputFile(input);
-  process->start(QStringLiteral("sleep"), {QStringLiteral("30")});
-  process->waitForStarted();
-  return process;
-}
 
 void writeFile(const QString& path, const QByteArray& contents) {
   QFile file(path);
@@ -54,15 +51,24 @@ class DiagnosisTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void processHoldingThePortIsNamed() {
+  void holdersAreNamedFromProcessesAndLocks() {
     PtyPeer pty;
-    const auto holder = sleeper(pty.slavePath());
+    const Sleeper holder(pty.slavePath());
     QTemporaryDir noLocks;
     // This process holds the pty's master, another device: not a holder.
     const BusyFacts facts = gatherBusyFacts(pty.slavePath(), "/proc", {noLocks.path()});
-    QCOMPARE(facts.holders, (QList<PortHolder>{{holder->processId(), "sleep"}}));
-    checkPhrases(diagnoseAccessDenied(pty.slavePath()),
-                 {QStringLiteral("sleep (processo %1)").arg(holder->processId())}, "usermod");
+    QCOMPARE(facts.holders, (QList<PortHolder>{{holder.processId(), "sleep"}}));
+    checkPhrases(diagnoseAccessDenied(pty.slavePath()), {QStringLiteral("sleep (processo %1)").arg(holder.processId())},
+                 "usermod");
+
+    // With no process list, the holder can only come from the live lock
+    // file, looked for under the name and in the directories QSerialPort uses.
+    QSerialPort port(pty.slavePath());
+    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+    QTemporaryDir noProcesses;
+    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QCOMPARE(gatherBusyFacts(pty.slavePath(), noProcesses.path()).holders,
+             (QList<PortHolder>{{QCoreApplication::applicationPid(), program}}));
   }
 
   void staleLockFiles_data() {
@@ -73,7 +79,7 @@ class DiagnosisTest : public QObject {
 
   void staleLockFiles() {
     QFETCH(QByteArray, format);
-    const qint64 pid = sleeper()->processId();  // ended by now
+    const qint64 pid = Sleeper().processId();  // ended by now
     QTemporaryDir unused, locks;
     const QString path = locks.filePath("LCK..ttyUSB7");
     writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
@@ -85,18 +91,6 @@ class DiagnosisTest : public QObject {
     checkPhrases(describeBusy(facts), {QStringLiteral("processo %1").arg(pid), "sudo rm " + path},
                  "em uso pelo programa");
     QVERIFY(QFile::exists(path));
-  }
-
-  void lockTakenByQSerialPortIsFound() {
-    PtyPeer pty;
-    QSerialPort port(pty.slavePath());
-    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-    // With no process list, the holder can only come from the live lock
-    // file, looked for under the name and in the directories QSerialPort uses.
-    QTemporaryDir noProcesses;
-    const BusyFacts facts = gatherBusyFacts(pty.slavePath(), noProcesses.path());
-    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    QCOMPARE(facts.holders, (QList<PortHolder>{{QCoreApplication::applicationPid(), program}}));
   }
 
   void daemonsThatGrabAdapters_data() {

@@ -17,146 +17,116 @@ class ProtocolTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void messagesCarryTheTypedModel();
-  void onlyListTimesCanBeMade();
-  void portTextsConvert_data();
-  void portTextsConvert();
-  void portTextsIgnoreTheProcessLocale();
-  void networkAddressesRead_data();
-  void networkAddressesRead();
-};
+  void messagesCarryTheTypedModel() {
+    RadioProgram four;
+    four.corLevel = CorLevel::ActiveLow;
+    four.keyedRadios.set(1, true);
+    four.keyedRadios.set(3, true);
+    four.keyedRadios.set(4, true);  // its own key stays 0
+    four.debounce = *DelayTime::fromMilliseconds(0);
+    four.hang = *DelayTime::fromMilliseconds(10000);
+    QCOMPARE(buildProgrammingMessage(4, four),
+             QStringLiteral("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;"));
+    for (int radio = 1; radio <= kRadioCount; ++radio)
+      QCOMPARE(buildProgrammingMessage(radio, RadioProgram{}), factoryMessage(radio));
+    // Out of range: nothing to send, never an exception through the caller.
+    QCOMPARE(buildProgrammingMessage(0, four) + buildProgrammingMessage(5, four) + factoryMessage(5), QString());
 
-void ProtocolTest::messagesCarryTheTypedModel() {
-  RadioProgram four;
-  four.corLevel = CorLevel::ActiveLow;
-  four.keyedRadios.set(1, true);
-  four.keyedRadios.set(3, true);
-  four.keyedRadios.set(4, true);  // its own key stays 0
-  four.debounce = *DelayTime::fromMilliseconds(0);
-  four.hang = *DelayTime::fromMilliseconds(10000);
-  QCOMPARE(buildProgrammingMessage(4, four),
-           QStringLiteral("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;"));
-  for (int radio = 1; radio <= kRadioCount; ++radio)
-    QCOMPARE(buildProgrammingMessage(radio, RadioProgram{}), factoryMessage(radio));
-  // Out of range: nothing to send, never an exception through the caller.
-  QCOMPARE(buildProgrammingMessage(0, four), QString());
-  QCOMPARE(buildProgrammingMessage(5, four), QString());
-  QCOMPARE(factoryMessage(5), QString());
-
-  // The route buttons of radio 3 key radios 1, 2 and 4; of radio 1, 2, 3 and 4.
-  QCOMPARE((QList<int>{routedRadio(3, 2), routedRadio(3, 3), routedRadio(3, 4)}), (QList<int>{1, 2, 4}));
-  QCOMPARE((QList<int>{routedRadio(1, 2), routedRadio(1, 3), routedRadio(1, 4)}), (QList<int>{2, 3, 4}));
-  QCOMPARE(routedRadio(3, 5), 0);
-  QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
-  four.keyedRadios.set(5, true);
-  four.keyedRadios.set(0, true);
-  QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
-}
-
-void ProtocolTest::onlyListTimesCanBeMade() {
-  const QStringList entries = delayChoiceList();
-  QCOMPARE(entries.size(), 101);
-  QCOMPARE(entries.at(1), QStringLiteral("00100"));
-  QCOMPARE(entries.at(50), QStringLiteral("05000"));
-  QCOMPARE(entries.last(), QStringLiteral("10000"));
-  QCOMPARE(DelayTime().milliseconds(), 100);
-  for (const int refused : {-100, 50, 150, 10100})
-    QVERIFY2(!DelayTime::fromMilliseconds(refused), qPrintable(QString::number(refused)));
-  for (const char* refused : {"100", "0100", "000100", "00150", "1000O", "+0100", "10100"})
-    QVERIFY2(!DelayTime::fromListText(QString::fromLatin1(refused)), refused);
-  QCOMPARE(DelayTime::fromListText(u"09900")->milliseconds(), 9900);
-}
-
-void ProtocolTest::portTextsConvert_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<int>("expected");  // -100000 for out of range
-  const int refused = -100000;
-  QTest::newRow("plain") << "3" << 3;
-  QTest::newRow("blanks around") << " \t3\n " << 3;
-  QTest::newRow("blank inside") << "1 2" << 12;
-  QTest::newRow("tab and newline inside") << "1\t6\n" << 16;
-  QTest::newRow("half up to even") << "3.5" << 4;
-  QTest::newRow("half down to even") << "2.5" << 2;
-  QTest::newRow("empty") << "" << 0;
-  QTest::newRow("COM prefix") << "COM3" << 0;
-  QTest::newRow("trailing letters") << "12abc" << 12;
-  QTest::newRow("minus one and a half") << "-1.5" << -2;
-  QTest::newRow("exponent") << "1e1" << 10;
-  QTest::newRow("exponent without digits") << "4e" << 4;
-  QTest::newRow("upper bound") << "32767" << 32767;
-  QTest::newRow("upper half rounds to even, out") << "32767.5" << refused;
-  QTest::newRow("lower bound") << "-32768" << -32768;
-  QTest::newRow("lower half rounds to even, in") << "-32768.5" << -32768;
-  QTest::newRow("just past lower") << "-32768.51" << refused;
-  QTest::newRow("out of range") << "40000" << refused;
-  QTest::newRow("huge exponent") << "1e999999999999" << refused;
-  QTest::newRow("non-breaking space is no blank") << QString(QChar(0x00a0)) + "3" << 0;
-  QTest::newRow("carriage return is no blank") << "\r3" << 0;
-}
-
-void ProtocolTest::portTextsConvert() {
-  QFETCH(QString, text);
-  QFETCH(int, expected);
-  const auto number = portNumberFromText(text);
-  if (expected == -100000) {
-    QVERIFY2(!number.has_value(), qPrintable(QString::number(number.value_or(0))));
-  } else {
-    QVERIFY(number.has_value());
-    QCOMPARE(int(*number), expected);
+    // The route buttons of radio 3 key radios 1, 2 and 4; of radio 1, 2, 3 and 4.
+    QCOMPARE((QList<int>{routedRadio(3, 2), routedRadio(3, 3), routedRadio(3, 4)}), (QList<int>{1, 2, 4}));
+    QCOMPARE((QList<int>{routedRadio(1, 2), routedRadio(1, 3), routedRadio(1, 4)}), (QList<int>{2, 3, 4}));
+    QCOMPARE(routedRadio(3, 5), 0);
+    four.keyedRadios.set(5, true);  // radios outside 1..4 are never keyed
+    four.keyedRadios.set(0, true);
+    QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
   }
-}
 
-void ProtocolTest::portTextsIgnoreTheProcessLocale() {
-  // Qt sets the locale from the environment; a Portuguese one reads ',' as the
-  // decimal mark in the C library.
-  if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8"))
-    QSKIP("the pt_BR.UTF-8 locale is not installed here (.ci/run generates it)");
-  QCOMPARE(leadingNumber(u"3.5"), 3.5);
-  QCOMPARE(leadingNumber(u"3,5"), 3.0);
-  std::setlocale(LC_NUMERIC, "C");
-}
+  void onlyListTimesCanBeMade() {
+    const QStringList entries = delayChoiceList();
+    QCOMPARE(entries.size(), 101);
+    QCOMPARE((QStringList{entries.at(1), entries.at(50), entries.last()}), (QStringList{"00100", "05000", "10000"}));
+    QCOMPARE(DelayTime().milliseconds(), 100);
+    for (const int refused : {-100, 50, 150, 10100})
+      QVERIFY2(!DelayTime::fromMilliseconds(refused), qPrintable(QString::number(refused)));
+    for (const char* refused : {"100", "0100", "000100", "00150", "1000O", "+0100", "10100"})
+      QVERIFY2(!DelayTime::fromListText(QString::fromLatin1(refused)), refused);
+    QCOMPARE(DelayTime::fromListText(u"09900")->milliseconds(), 9900);
+  }
 
-void ProtocolTest::networkAddressesRead_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<QString>("readAs");  // empty: refused
-  QTest::newRow("rfc2217 by address") << "rfc2217://127.0.0.1:2217"
-                                      << "rfc2217://127.0.0.1:2217";
-  QTest::newRow("raw by name, any case, blanks around") << "  TCP://Site-2.example:4001 "
-                                                        << "tcp://Site-2.example:4001";
-  QTest::newRow("bracketed IPv6") << "rfc2217://[fd00::5]:2217"
-                                  << "rfc2217://[fd00::5]:2217";
-  QTest::newRow("highest port") << "tcp://h:65535"
-                                << "tcp://h:65535";
-  QTest::newRow("port 0") << "tcp://h:0"
-                          << "";
-  QTest::newRow("port too large") << "tcp://h:65536"
-                                  << "";
-  QTest::newRow("no port") << "rfc2217://h"
-                           << "";
-  QTest::newRow("empty port") << "rfc2217://h:"
-                              << "";
-  QTest::newRow("no host") << "rfc2217://:2217"
-                           << "";
-  QTest::newRow("other scheme") << "socket://h:2217"
-                                << "";
-  QTest::newRow("unbracketed IPv6") << "tcp://fd00::5:2217"
-                                    << "";
-  QTest::newRow("open bracket") << "tcp://[fd00::5:2217"
-                                << "";
-  QTest::newRow("blank in host") << "tcp://a b:1"
-                                 << "";
-  QTest::newRow("path after port") << "tcp://h:1/x"
-                                   << "";
-  QTest::newRow("a number") << "3"
-                            << "";
-}
+  void portTextsConvert_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");  // -100000 for out of range
+    const int refused = -100000;
+    QTest::newRow("plain") << "3" << 3;
+    QTest::newRow("blanks around") << " \t3\n " << 3;
+    QTest::newRow("blank inside") << "1 2" << 12;
+    QTest::newRow("tab and newline inside") << "1\t6\n" << 16;
+    QTest::newRow("half up to even") << "3.5" << 4;
+    QTest::newRow("half down to even") << "2.5" << 2;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("COM prefix") << "COM3" << 0;
+    QTest::newRow("trailing letters") << "12abc" << 12;
+    QTest::newRow("minus one and a half") << "-1.5" << -2;
+    QTest::newRow("exponent") << "1e1" << 10;
+    QTest::newRow("exponent without digits") << "4e" << 4;
+    QTest::newRow("upper bound") << "32767" << 32767;
+    QTest::newRow("upper half rounds to even, out") << "32767.5" << refused;
+    QTest::newRow("lower bound") << "-32768" << -32768;
+    QTest::newRow("lower half rounds to even, in") << "-32768.5" << -32768;
+    QTest::newRow("just past lower") << "-32768.51" << refused;
+    QTest::newRow("out of range") << "40000" << refused;
+    QTest::newRow("huge exponent") << "1e999999999999" << refused;
+    QTest::newRow("non-breaking space is no blank") << QString(QChar(0x00a0)) + "3" << 0;
+    QTest::newRow("carriage return is no blank") << "\r3" << 0;
+  }
 
-void ProtocolTest::networkAddressesRead() {
-  QFETCH(QString, text);
-  QFETCH(QString, readAs);
-  const auto address = parseNetworkAddress(text);
-  QCOMPARE(address ? address->text() : QString(), readAs);
-}
+  void portTextsConvert() {
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    const auto number = portNumberFromText(text);
+    QCOMPARE(number ? int(*number) : -100000, expected);
+  }
+
+  void portTextsIgnoreTheProcessLocale() {
+    // Qt sets the locale from the environment; a Portuguese one reads ',' as the
+    // decimal mark in the C library.
+    if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8"))
+      QSKIP("the pt_BR.UTF-8 locale is not installed here (.ci/run generates it)");
+    QCOMPARE(leadingNumber(u"3.5"), 3.5);
+    QCOMPARE(leadingNumber(u"3,5"), 3.0);
+    std::setlocale(LC_NUMERIC, "C");
+  }
+
+  void networkAddressesRead_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("readAs");  // empty: refused
+    const auto row = [](const char* name, const char* text, const char* readAs = "") {
+      QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(readAs);
+    };
+    row("rfc2217 by address", "rfc2217://127.0.0.1:2217", "rfc2217://127.0.0.1:2217");
+    row("raw by name, any case, blanks around", "  TCP://Site-2.example:4001 ", "tcp://Site-2.example:4001");
+    row("bracketed IPv6", "rfc2217://[fd00::5]:2217", "rfc2217://[fd00::5]:2217");
+    row("highest port", "tcp://h:65535", "tcp://h:65535");
+    row("port 0", "tcp://h:0");
+    row("port too large", "tcp://h:65536");
+    row("no port", "rfc2217://h");
+    row("empty port", "rfc2217://h:");
+    row("no host", "rfc2217://:2217");
+    row("other scheme", "socket://h:2217");
+    row("unbracketed IPv6", "tcp://fd00::5:2217");
+    row("open bracket", "tcp://[fd00::5:2217");
+    row("blank in host", "tcp://a b:1");
+    row("path after port", "tcp://h:1/x");
+    row("a number", "3");
+  }
+
+  void networkAddressesRead() {
+    QFETCH(QString, text);
+    QFETCH(QString, readAs);
+    const auto address = parseNetworkAddress(text);
+    QCOMPARE(address ? address->text() : QString(), readAs);
+  }
+};
 
 QTEST_APPLESS_MAIN(ProtocolTest)
 #include "tst_protocol.moc"
