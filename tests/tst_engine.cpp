@@ -1,7 +1,6 @@
 // The engine against a real serial device, with no widget: a pseudo-terminal
 // whose other end this test drives as the controller would.
 
-#include "engine/operator_text.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
 
@@ -234,19 +233,6 @@ class EngineTest : public QObject {
     QCOMPARE(t.steps.size(), stepsBefore + 1);
   }
 
-  void progressTellsWhatHappened() {
-    const auto told = [](Operation operation, int step, int radio, bool written, std::chrono::milliseconds left) {
-      return describeProgress({operation, step, 4, radio, written, 3000ms}, left);
-    };
-    QCOMPARE(told(Operation::FactoryProgramming, 2, 2, true, 3000ms),
-             QStringLiteral("Programação de fábrica: comando 2 de 4 (RÁDIO 2) enviado; próximo em 3 s"));
-    // What is left is rounded up: never "0 s" while a command is still to come.
-    QCOMPARE(told(Operation::SendAllRadios, 1, 1, false, 1200ms),
-             QStringLiteral("Padrão de programação: comando 1 de 4 (RÁDIO 1) não enviado; próximo em 2 s"));
-    QVERIFY(told(Operation::FactoryProgramming, 1, 1, true, 1ms).endsWith(QStringLiteral("em 1 s")));
-    QCOMPARE(told(Operation::FactoryProgramming, 4, 4, true, 0ms),
-             QStringLiteral("Programação de fábrica: comando 4 de 4 (RÁDIO 4) enviado"));
-  }
   void leavingThePortListClosesAndTakesTheNumber() {
     PtyEngine t(3);
     // Port 1 is stored at start, and nothing is numbered 1 here.
