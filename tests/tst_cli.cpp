@@ -286,6 +286,19 @@ class CliTest : public QObject {
              QByteArray("Radio=2;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=1;PTT4=0;DelayHT=00100;"));
     const QStringList warnings = sent.errLines().filter(QStringLiteral("zelqon-cli: aviso: "));
     QVERIFY2(warnings.size() == 1 && warnings[0].contains(QStringLiteral("/dev/full")), qPrintable(sent.err));
+    // monitor copies every byte value the server passes on, exactly.
+    const auto monitor = start({"monitor", "--seconds", "20", "--port", raw.address(), "--no-record"});
+    QString err;
+    QVERIFY2(waitForError(*monitor, err, QStringLiteral("Monitorando a porta ") + raw.address()), qPrintable(err));
+    QTest::qWait(300);  // ser2net opens its line once its client is there
+    QByteArray every(256, '\0');
+    for (int value = 0; value < 256; ++value)
+      every[value] = char(value);
+    controller.send(every);
+    QTest::qWait(1500);
+    monitor->terminate();
+    const Run monitored = finish(*monitor, 5000);
+    QCOMPARE(monitored.out, every);
     raw.stop();
     // Nothing listens there now.
     const Run refused = run({"send", "1", "--port", raw.address(), "--no-record"});
