@@ -86,6 +86,14 @@ class PtyPeer {
   QString m_slavePath;
 };
 
+// Every byte value once, 0x00 to 0xFF.
+inline QByteArray everyByte() {
+  QByteArray bytes(256, '\0');
+  for (int value = 0; value < 256; ++value)
+    bytes[value] = char(value);
+  return bytes;
+}
+
 // Ports numbered as given, each described as the adapter of its number.
 inline zelqon::PortCatalog ptyCatalog(const QMap<int, QString>& paths) {
   QMap<int, zelqon::PortDevice> devices;

@@ -7,7 +7,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QThread>
@@ -33,7 +32,6 @@ class Ser2netServer {
   }
   ~Ser2netServer() { stop(); }
 
-  [[nodiscard]] static bool installed() { return QFileInfo(QString::fromLatin1(kProgram)).isExecutable(); }
   [[nodiscard]] const QString& address() const { return m_address; }
   // Why it did not start, when it did not.
   [[nodiscard]] const QByteArray& output() const { return m_output; }

@@ -193,9 +193,7 @@ class CliTest : public QObject {
     // well before the next poll: only the read on the way out takes them.
     controller->send("   ");
     QTest::qWait(1300);
-    QByteArray rest(256, '\0');
-    for (int value = 0; value < 256; ++value)
-      rest[value] = char(value);
+    const QByteArray rest = everyByte();
     controller->send(rest);
     QTest::qWait(100);
     if (status == 0)
@@ -248,7 +246,6 @@ class CliTest : public QObject {
   // rfc2217://, send writes over tcp:// (its record on a full disk), and the
   // record names the port as written.
   void programsThroughANetworkSerialServer() {
-    QVERIFY2(Ser2netServer::installed(), "ser2net is not installed (make test installs it)");
     PtyPeer controller;
     Ser2netServer rfc2217(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("9600n81"));
     QVERIFY2(rfc2217.start(), rfc2217.output().constData());
@@ -291,14 +288,11 @@ class CliTest : public QObject {
     QString err;
     QVERIFY2(waitForError(*monitor, err, QStringLiteral("Monitorando a porta ") + raw.address()), qPrintable(err));
     QTest::qWait(300);  // ser2net opens its line once its client is there
-    QByteArray every(256, '\0');
-    for (int value = 0; value < 256; ++value)
-      every[value] = char(value);
-    controller.send(every);
+    controller.send(everyByte());
     QTest::qWait(1500);
     monitor->terminate();
     const Run monitored = finish(*monitor, 5000);
-    QCOMPARE(monitored.out, every);
+    QCOMPARE(monitored.out, everyByte());
     raw.stop();
     // Nothing listens there now.
     const Run refused = run({"send", "1", "--port", raw.address(), "--no-record"});

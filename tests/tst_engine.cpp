@@ -3,7 +3,6 @@
 
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
-#include "ser2net_server.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -310,34 +309,6 @@ class EngineTest : public QObject {
     engine.pollReceive();
     QVERIFY(!engine.isOpen());
     QCOMPARE(lost.count(), 2);
-  }
-
-  // A network serial server stopped between two factory commands: told once,
-  // "1 de 4", and the next operation connects again and says why it cannot.
-  void networkServerGoneMidSequence() {
-    QVERIFY2(Ser2netServer::installed(), "ser2net is not installed (make test installs it)");
-    PtyPeer controller;
-    Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"));
-    QVERIFY2(server.start(), server.output().constData());
-    ControllerEngine engine{PortCatalog()};
-    engine.setCommandGap(500ms);
-    QList<OperationFailure> failures;
-    connect(&engine, &ControllerEngine::failed, this,
-            [&](const OperationFailure& failure) { failures.append(failure); });
-    QSignalSpy lost(&engine, &ControllerEngine::connectionLost);
-    QCOMPARE(engine.changePort(*parseNetworkAddress(server.address())), OperationStart::Started);
-    QCOMPARE(engine.sendFactoryProgramming(), OperationStart::Started);
-    QCOMPARE(controller.receive(70, 5000), factoryMessage(1).toLatin1());
-    server.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(!engine.isBusy(), 5000);
-    QCOMPARE(lost.count(), 1);
-    QCOMPARE(failures.size(), 1);
-    QCOMPARE(failures[0].error.fault(), LinkFault::ConnectionLost);
-    QVERIFY2(failures[0].text.contains(QStringLiteral("Comandos enviados: 1 de 4.")), qPrintable(failures[0].text));
-    QCOMPARE(engine.sendAtualizarCommand(), OperationStart::Started);
-    QTRY_VERIFY_WITH_TIMEOUT(!engine.isBusy(), 5000);
-    QCOMPARE(failures.size(), 2);
-    QCOMPARE(failures[1].error.fault(), LinkFault::ConnectionRefused);
   }
 };
 
