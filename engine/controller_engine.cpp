@@ -4,7 +4,7 @@
 #include "engine/session_record.h"
 #include "protocol/programming_message.h"
 #include "serial/network_port_service.h"
-#include "serial/port_diagnosis.h"
+#include "engine/port_diagnosis_text.h"
 #include "serial/serial_port_service.h"
 
 #include <QDir>

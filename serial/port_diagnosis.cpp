@@ -28,9 +28,6 @@ namespace zelqon {
 
 namespace {
 
-const QString kModemManager = QStringLiteral("ModemManager");
-const QString kBrltty = QStringLiteral("brltty");
-
 #ifdef Q_OS_LINUX
 
 // Buffer size for the reentrant account-database calls.
@@ -143,20 +140,6 @@ std::optional<LockContents> readLockFile(const QString& path) {
 
 #endif  // Q_OS_LINUX
 
-QString modemManagerRemedy() {
-  return QStringLiteral(
-      "Para liberar a porta: sudo systemctl stop ModemManager\n"
-      "Para que ele ignore o adaptador de vez, crie uma regra do udev com ENV{ID_MM_DEVICE_IGNORE}=\"1\" "
-      "para o adaptador.");
-}
-
-QString brlttyRemedy() {
-  return QStringLiteral(
-      "O brltty (leitor de tela em braille) toma adaptadores CH340 e CP210x. Se não usa linha braille, "
-      "remova-o com: sudo apt remove brltty\n"
-      "ou desative a captura com: sudo systemctl mask brltty-udev.service");
-}
-
 }  // namespace
 
 QStringList serialLockDirectories() {
@@ -219,7 +202,7 @@ BusyFacts gatherBusyFacts(const QString& device, const QString& procRoot, const 
     if (!isPid)
       continue;
     const QString program = processName(procRoot, pid);
-    if ((program == kModemManager || program == kBrltty) && !facts.grabbersRunning.contains(program))
+    if ((program == kModemManagerProgram || program == kBrlttyProgram) && !facts.grabbersRunning.contains(program))
       facts.grabbersRunning.append(program);
     if (haveNode && holdsDevice(procRoot, pidName, node.st_rdev, facts.othersHidden))
       addHolder(facts.holders, {pid, program});
@@ -243,100 +226,6 @@ BusyFacts gatherBusyFacts(const QString& device, const QString& procRoot, const 
   Q_UNUSED(lockDirs);
 #endif
   return facts;
-}
-
-QString describePermission(const PermissionFacts& facts) {
-  const QString user = facts.userName.isEmpty() ? QStringLiteral("$USER") : facts.userName;
-  const QString& group = facts.deviceGroup;
-  QStringList lines;
-  if (group.isEmpty() || group == QLatin1String("root")) {
-    lines << QStringLiteral("Acesso negado a %1: o usuário %2 não tem permissão para usar este dispositivo.")
-                 .arg(facts.device, user)
-          << (group.isEmpty() ? QStringLiteral("Não foi possível ver a que grupo o dispositivo pertence.")
-                              : QStringLiteral("O dispositivo pertence ao grupo root, do administrador."))
-          << QStringLiteral(
-                 "Peça ao administrador que libere o acesso, por exemplo com uma regra do udev que ponha o "
-                 "dispositivo no grupo dialout.");
-    return lines.join(QLatin1Char('\n'));
-  }
-
-  lines << QStringLiteral("Acesso negado a %1: o dispositivo pertence ao grupo %2.").arg(facts.device, group);
-  if (facts.sessionInGroup) {
-    lines << QStringLiteral("O usuário %1 já está no grupo %2 nesta sessão, e mesmo assim o acesso foi negado.")
-                 .arg(user, group)
-          << QStringLiteral("Confira as permissões do dispositivo com: ls -l %1").arg(facts.device);
-  } else if (facts.accountInGroup) {
-    lines << QStringLiteral(
-                 "O usuário %1 já foi incluído no grupo %2, mas esta sessão começou antes disso: "
-                 "o grupo novo só vale depois de um novo login.")
-                 .arg(user, group)
-          << QStringLiteral("Saia e entre de novo na sessão (se não bastar, reinicie o computador).");
-  } else {
-    lines << QStringLiteral("O usuário %1 não faz parte do grupo %2. Para incluí-lo, execute:").arg(user, group)
-          << QStringLiteral("sudo usermod -aG %1 %2").arg(group, user)
-          << QStringLiteral("depois saia e entre de novo na sessão.");
-  }
-  return lines.join(QLatin1Char('\n'));
-}
-
-QString describeBusy(const BusyFacts& facts) {
-  QStringList lines;
-  bool heldByModemManager = false;
-  bool heldByBrltty = false;
-  int others = 0;
-  for (const PortHolder& holder : facts.holders) {
-    const QString program = holder.program.isEmpty() ? QStringLiteral("desconhecido") : holder.program;
-    lines << QStringLiteral("A porta %1 está em uso pelo programa %2 (processo %3).")
-                 .arg(facts.device, program)
-                 .arg(holder.pid);
-    heldByModemManager |= holder.program == kModemManager;
-    heldByBrltty |= holder.program == kBrltty;
-    if (holder.program != kModemManager && holder.program != kBrltty)
-      ++others;
-  }
-  if (heldByModemManager)
-    lines << QStringLiteral("O ModemManager abre adaptadores recém-conectados para ver se são modems.")
-          << modemManagerRemedy();
-  if (heldByBrltty)
-    lines << brlttyRemedy();
-  if (others == 1)
-    lines << QStringLiteral("Feche esse programa e tente de novo.");
-  else if (others > 1)
-    lines << QStringLiteral("Feche esses programas e tente de novo.");
-
-  if (const auto& lock = facts.staleLock) {
-    QString origin = lock->pid > 0 ? QStringLiteral("pelo processo %1, que já terminou").arg(lock->pid)
-                                   : QStringLiteral("por um programa que já terminou");
-    if (!lock->fileOwner.isEmpty())
-      origin += QStringLiteral(" (arquivo do usuário %1)").arg(lock->fileOwner);
-    lines
-        << QStringLiteral("O arquivo de trava %1 foi deixado %2, e impede a abertura da porta.").arg(lock->path, origin)
-        << QStringLiteral("Confirme que nenhum programa está usando a porta e apague o arquivo com:")
-        << QStringLiteral("sudo rm %1").arg(lock->path);
-  }
-
-  if (facts.holders.isEmpty() && !facts.staleLock) {
-    if (facts.grabbersRunning.contains(kModemManager))
-      lines << QStringLiteral(
-                   "O ModemManager está em execução e costuma abrir adaptadores recém-conectados: aguarde alguns "
-                   "segundos e tente de novo.")
-            << modemManagerRemedy();
-    if (facts.grabbersRunning.contains(kBrltty))
-      lines << QStringLiteral("O brltty está em execução.") << brlttyRemedy();
-    if (facts.grabbersRunning.isEmpty())
-      lines << QStringLiteral("Outro programa pode estar usando a porta %1; não foi possível identificá-lo.")
-                   .arg(facts.device)
-            << QStringLiteral("Feche programas que usem portas seriais e tente de novo.");
-    if (facts.othersHidden)
-      lines << QStringLiteral("Para ver quem está usando a porta, execute: sudo fuser -v %1").arg(facts.device);
-  }
-  return lines.join(QLatin1Char('\n'));
-}
-
-QString diagnoseAccessDenied(const QString& device) {
-  if (lacksPermission(device))
-    return describePermission(gatherPermissionFacts(device));
-  return describeBusy(gatherBusyFacts(device));
 }
 
 }  // namespace zelqon

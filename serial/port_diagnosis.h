@@ -1,17 +1,16 @@
 #pragma once
 
-// Why a serial port could not be opened, told to the operator in Portuguese.
+// Why a serial port could not be opened: the facts the system shows.
 //
 // When an open is refused ("access denied"), the cause is one of two: the
 // account may not use the device, or another program holds it. The gatherers
-// collect what the system shows this process; the describers turn those facts
-// into a few lines, each something the operator can act on. Facts and text are
-// kept apart so that each can be checked on its own.
+// collect what the system shows this process; engine/port_diagnosis_text turns
+// those facts into words for the operator.
 //
 // On Linux the facts come from the device node, the account database, /proc
-// and the lock directories. Elsewhere the gatherers return empty facts and the
-// text says only that another program may hold the port.
+// and the lock directories. Elsewhere the gatherers return empty facts.
 
+#include <QLatin1StringView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,6 +18,10 @@
 #include <optional>
 
 namespace zelqon {
+
+// Programs that open newly plugged adapters on their own.
+inline constexpr QLatin1StringView kModemManagerProgram{"ModemManager"};
+inline constexpr QLatin1StringView kBrlttyProgram{"brltty"};
 
 // What the system shows this process about a device's permissions.
 struct PermissionFacts {
@@ -64,12 +67,5 @@ struct BusyFacts {
 [[nodiscard]] PermissionFacts gatherPermissionFacts(const QString& device);
 [[nodiscard]] BusyFacts gatherBusyFacts(const QString& device, const QString& procRoot = QStringLiteral("/proc"),
                                         const QStringList& lockDirs = serialLockDirectories());
-
-[[nodiscard]] QString describePermission(const PermissionFacts& facts);
-[[nodiscard]] QString describeBusy(const BusyFacts& facts);
-
-// For an open that failed with "access denied": tells a refused permission
-// from a port held by another program, and describes the one found.
-[[nodiscard]] QString diagnoseAccessDenied(const QString& device);
 
 }  // namespace zelqon

@@ -2,7 +2,7 @@
 // text the operator reads.
 
 #include "pty_peer.h"
-#include "serial/port_diagnosis.h"
+#include "engine/port_diagnosis_text.h"
 
 #include <QProcess>
 #include <QSerialPort>

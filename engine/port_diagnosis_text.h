@@ -1,0 +1,20 @@
+#pragma once
+
+// Why a serial port could not be opened, told to the operator in Portuguese:
+// the facts of serial/port_diagnosis turned into a few lines, each something
+// the operator can act on.
+
+#include "serial/port_diagnosis.h"
+
+#include <QString>
+
+namespace zelqon {
+
+[[nodiscard]] QString describePermission(const PermissionFacts& facts);
+[[nodiscard]] QString describeBusy(const BusyFacts& facts);
+
+// For an open that failed with "access denied": tells a refused permission
+// from a port held by another program, and describes the one found.
+[[nodiscard]] QString diagnoseAccessDenied(const QString& device);
+
+}  // namespace zelqon
