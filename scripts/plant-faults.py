@@ -98,7 +98,9 @@ def plant(fault, build, first):
         if built.returncode != 0:
             return 'does not build', [], []
         stop = ['--stop-on-failure'] if first else []
-        tested = run(['ctest', '--test-dir', build, '-j4', '--timeout', '180', '--output-on-failure'] + stop, 1800)
+        # The list's own check fails while any entry is planted: it tells nothing here.
+        tested = run(['ctest', '--test-dir', build, '-j4', '--timeout', '180', '--output-on-failure',
+                      '-E', '^tst_faults_list$'] + stop, 1800)
         programs = re.findall(r'^\s*\d+ - (\S+) \(', tested.stdout, re.M)
         functions = sorted(set(re.findall(r'^FAIL!\s+:\s+\w+::(\w+)\(', tested.stdout, re.M)))
         functions += sorted(set(re.findall(r'^FAIL: (.+)$', tested.stdout + tested.stderr, re.M)))

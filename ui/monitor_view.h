@@ -28,7 +28,7 @@ namespace zelqon {
 // oldest lines leave in one cut of an eighth of the bound (an append stays
 // cheap on average), and one line at the top says that older text was
 // removed and where the whole session is: the record's file, or that the
-// record is not being written.
+// record is not being written. The note reads back as a line ending in CR LF.
 class MonitorView final : public QPlainTextEdit {
   Q_OBJECT
 
