@@ -36,7 +36,7 @@ class MonitorView final : public QPlainTextEdit {
   static constexpr int kLongestShownLine = 1024;
   // Characters of text the box holds at most (a line break counts as one):
   // hours of a saturated 19200 bit/s line, days of ordinary answers.
-  static constexpr qsizetype kTextBound = 16 * 1000 * 1000;
+  static constexpr qsizetype kTextBound = qsizetype(16) * 1000 * 1000;
   // The file the session record is writing now: empty when the record has
   // stopped on a failure, none when there is no record.
   using RecordFile = std::function<std::optional<QString>()>;
