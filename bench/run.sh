@@ -9,7 +9,7 @@ set -euo pipefail
 
 build=${1:?usage: bench/run.sh BUILD_DIR [quick]}
 quick=${2:-}
-runs=15 idle_seconds=60 monitor_mb=16 factory_runs=5 cli_runs=30
+runs=15 idle_seconds=60 monitor_mb=40 factory_runs=5 cli_runs=30
 if [[ $quick == quick ]]; then
   runs=5 idle_seconds=10 monitor_mb=2 factory_runs=1 cli_runs=10
 fi

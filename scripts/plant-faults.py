@@ -3,6 +3,8 @@
 tests catch each one.
 
     scripts/plant-faults.py FAULTS [--build DIR] [--only ID,ID] [--out FILE] [--first]
+    scripts/plant-faults.py FAULTS --check
+
 
 FAULTS holds one block per fault:
 
@@ -17,6 +19,8 @@ whose build fails is reported as "does not build". The report is a Markdown
 table: fault, the test programs that failed, and the failing test functions.
 With --first the suite stops at the first failing program, which tells
 whether a fault is caught, and by one test, in less time.
+With --check nothing is built or changed: each entry is only read against
+the tree, and every entry that could not be planted is listed (exit status 1).
 
 Run it in a work tree of its own: it edits the files it plants faults in.
 A build directory configured with -DZELQON_BENCH=OFF rebuilds faster.
@@ -51,6 +55,33 @@ def parse(path):
     return faults
 
 
+def problems(fault):
+    """Why the fault could not be planted as written; empty when it can."""
+    if not fault['file']:
+        return ['no "file:" line']
+    path = TOP / fault['file']
+    if not path.is_file():
+        return ['%s does not exist' % fault['file']]
+    if not fault['old']:
+        return ['no "- " text']
+    if fault['old'] == fault['new']:
+        return ['the "+ " text is the "- " text: nothing would change']
+    count = path.read_text().count('\n'.join(fault['old']))
+    return [] if count == 1 else ['the "- " text stands %d times in %s' % (count, fault['file'])]
+
+
+def check(faults):
+    seen, failures = set(), 0
+    for fault in faults:
+        found = problems(fault) + (['the ID is used twice'] if fault['id'] in seen else [])
+        seen.add(fault['id'])
+        for problem in found:
+            print(f"{fault['id']}: {problem}")
+        failures += bool(found)
+    print(f'{len(faults) - failures} of {len(faults)} faults can be planted')
+    return 1 if failures else 0
+
+
 def run(command, timeout):
     return subprocess.run(command, cwd=TOP, capture_output=True, text=True, timeout=timeout)
 
@@ -59,15 +90,17 @@ def plant(fault, build, first):
     path = TOP / fault['file']
     original = path.read_text()
     old, new = '\n'.join(fault['old']), '\n'.join(fault['new'])
-    if original.count(old) != 1:
-        return 'not planted: the text stands %d times' % original.count(old), [], []
+    if problems(fault):
+        return 'not planted: ' + problems(fault)[0], [], []
     path.write_text(original.replace(old, new))
     try:
         built = run(['cmake', '--build', build], 1200)
         if built.returncode != 0:
             return 'does not build', [], []
         stop = ['--stop-on-failure'] if first else []
-        tested = run(['ctest', '--test-dir', build, '-j4', '--timeout', '180', '--output-on-failure'] + stop, 1800)
+        # The list's own check fails while any entry is planted: it tells nothing here.
+        tested = run(['ctest', '--test-dir', build, '-j4', '--timeout', '180', '--output-on-failure',
+                      '-E', '^tst_faults_list$'] + stop, 1800)
         programs = re.findall(r'^\s*\d+ - (\S+) \(', tested.stdout, re.M)
         functions = sorted(set(re.findall(r'^FAIL!\s+:\s+\w+::(\w+)\(', tested.stdout, re.M)))
         functions += sorted(set(re.findall(r'^FAIL: (.+)$', tested.stdout + tested.stderr, re.M)))
@@ -83,9 +116,12 @@ def main():
     parser.add_argument('--only', default='')
     parser.add_argument('--out', default='-')
     parser.add_argument('--first', action='store_true')
+    parser.add_argument('--check', action='store_true')
     args = parser.parse_args()
     wanted = set(filter(None, args.only.split(',')))
     faults = [f for f in parse(args.faults) if not wanted or f['id'] in wanted]
+    if args.check:
+        sys.exit(check(faults))
     rows = ['| fault | what | result | tests | test functions |', '|---|---|---|---|---|']
     out = sys.stdout if args.out == '-' else open(args.out, 'w', buffering=1)
     print('\n'.join(rows), file=out)

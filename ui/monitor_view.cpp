@@ -22,6 +22,7 @@ enum Ending : int {
   kCr = 2,
   kCrLf = 3,
   kShownOnly = 4,  // broken for display; nothing in the exact text
+  kNote = 5,       // the note about removed text, read back as ending in CR LF
 };
 
 constexpr char16_t kControlPictures = 0x2400;
@@ -157,9 +158,50 @@ void MonitorView::append(const QString& tail) {
   }
   block.setUserState(kOpen);
 
+  trimToBound();
   m_appending = false;
   if (followNewText)
     bar->setValue(bar->maximum());
+}
+
+void MonitorView::trimToBound() {
+  // The document's closing separator is not text, and the note is not counted.
+  const int total = document()->characterCount() - 1;
+  const QTextBlock first = document()->firstBlock();
+  if (total - (first.userState() == kNote ? first.length() : 0) <= m_textBound)
+    return;
+  // Down to seven eighths of the bound, so that the next cut is an eighth of
+  // the bound of appends away; cut where a line begins.
+  const int from = total - int(m_textBound - m_textBound / 8);
+  QTextBlock kept = document()->findBlock(from);
+  if (kept.position() < from && kept.next().isValid())
+    kept = kept.next();
+  const int cut = std::max(from, kept.position());
+  const int keptState = kept.userState();
+  const int removedLines = kept.blockNumber();
+
+  QScrollBar* const bar = verticalScrollBar();
+  const int shownLine = bar->value();
+  QTextCursor top(document());
+  top.setPosition(cut, QTextCursor::KeepAnchor);
+  top.insertText(removedTextNote() + QChar::LineFeed);
+  document()->firstBlock().setUserState(kNote);
+  document()->firstBlock().next().setUserState(keptState);
+  // The operator reading further up keeps the same lines in view.
+  bar->setValue(std::max(0, shownLine - removedLines + 1));
+}
+
+QString MonitorView::removedTextNote() const {
+  QString note = QStringLiteral("… texto anterior removido do monitor; ");
+  const std::optional<QString> file = m_recordFile ? m_recordFile() : std::nullopt;
+  if (!file)
+    return note + QStringLiteral("o registro da sessão está desligado e esse texto não foi guardado");
+  if (file->isEmpty())
+    return note + QStringLiteral("o registro da sessão parou por uma falha e esse texto pode não ter sido guardado");
+  note += QStringLiteral("a sessão completa está no registro: ");
+  for (const QChar character : *file)  // a line break in a name must not end the note
+    note += shownChar(character.unicode());
+  return note;
 }
 
 void MonitorView::clear() {

@@ -2,6 +2,9 @@
 
 #include <QPlainTextEdit>
 
+#include <functional>
+#include <optional>
+
 namespace zelqon {
 
 // The monitor text box. Its document is the monitor's exact text: each line
@@ -19,13 +22,30 @@ namespace zelqon {
 // when the operator has scrolled up. Text the operator types or deletes
 // changes the monitor text at that spot; everything else stays byte for byte.
 // A copy or drag of a selection carries its exact text as plain text.
+//
+// The box holds at most a bound of text (kTextBound by default), so that a
+// line left open for days cannot exhaust the machine's memory. Past it, the
+// oldest lines leave in one cut of an eighth of the bound (an append stays
+// cheap on average), and one line at the top says that older text was
+// removed and where the whole session is: the record's file, or that the
+// record is not being written. The note reads back as a line ending in CR LF.
 class MonitorView final : public QPlainTextEdit {
   Q_OBJECT
 
  public:
   static constexpr int kLongestShownLine = 1024;
+  // Characters of text the box holds at most (a line break counts as one):
+  // hours of a saturated 19200 bit/s line, days of ordinary answers.
+  static constexpr qsizetype kTextBound = qsizetype(16) * 1000 * 1000;
+  // The file the session record is writing now: empty when the record has
+  // stopped on a failure, none when there is no record.
+  using RecordFile = std::function<std::optional<QString>()>;
 
   explicit MonitorView(QWidget* parent = nullptr);
+
+  // Without a record file source, the note at the top says the record is off.
+  void setRecordFile(RecordFile recordFile) { m_recordFile = std::move(recordFile); }
+  void setTextBound(qsizetype characters) { m_textBound = characters; }
 
   // Rebuilt from the document: costs a pass over the whole text.
   [[nodiscard]] QString text() const;
@@ -41,7 +61,12 @@ class MonitorView final : public QPlainTextEdit {
   // position and stands for the whole ending it records.
   [[nodiscard]] QString exactText(int from, int to) const;
   void takeOperatorEdit(int position, int added);
+  // Removes the oldest lines once the box holds more than the bound.
+  void trimToBound();
+  [[nodiscard]] QString removedTextNote() const;
 
+  RecordFile m_recordFile;
+  qsizetype m_textBound = kTextBound;
   bool m_pendingCarriageReturn = false;
   bool m_appending = false;
 };

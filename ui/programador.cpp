@@ -416,6 +416,12 @@ void Programador::applyFocusOrder() {
 void Programador::connectEngine() {
   connect(m_engine, &ControllerEngine::received, m_monitor, &MonitorView::append);
   connect(m_engine, &ControllerEngine::echoed, m_monitor, &MonitorView::append);
+  // Past its bound the monitor names the file of the record, which holds it all.
+  m_monitor->setRecordFile([this]() -> std::optional<QString> {
+    if (const auto* record = m_engine->findChild<SessionRecord*>())
+      return record->currentFile();
+    return std::nullopt;
+  });
   connect(m_engine, &ControllerEngine::failed, this,
           [this](const OperationFailure& failure) { noteFailure(failure.text); });
   connect(m_engine, &ControllerEngine::connectionLost, this,
