@@ -540,7 +540,7 @@ QByteArray formatSiteProfile(const SiteProfile& profile) {
 QByteArray updateSiteProfileText(const QByteArray& original, const SiteProfile& profile) {
   const std::string_view document(original.constData(), size_t(original.size()));
   toml::parse_result parsed = toml::parse(document);
-  if (original.trimmed().isEmpty() || !parsed)
+  if (!parsed)  // an empty file gets the template below, as it names no versao
     return formatSiteProfile(profile);
   const toml::table& root = parsed.table();
   const SourceText source(original);

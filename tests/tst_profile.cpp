@@ -191,11 +191,11 @@ void TestProfile::savesOnlyChangedValues() {
        edited(7, "nome = 'Pico'\r\nnotas = \"x\"\r", 1, crlf)},
       {"notes ending in accents", withNotes, [](SiteProfile& p) { p.notes = QStringLiteral("Nova"); },
        edited(8, "notas = \"\"\"\nNova\"\"\"", 3, withNotes)},
-      {"new file", {}, [](SiteProfile& p) { p.port = QStringLiteral("2"); }, {}},
+      {"blank file", "\n \n", [](SiteProfile& p) { p.port = QStringLiteral("2"); }, {}},
   };
   for (const auto& c : cases) {
     const ProfileReadResult read = parseSiteProfile(c.original, {});
-    QVERIFY2(c.original.isEmpty() || read.profile, c.name);
+    QVERIFY2(c.expected.isEmpty() || read.profile, c.name);
     SiteProfile wanted = read.profile.value_or(baseProfile());
     c.change(wanted);
     const QByteArray text = updateSiteProfileText(c.original, wanted);
