@@ -251,6 +251,13 @@ void TestProfile::savesAtomicallyAndReadsExample() {
   // The example shipped with the program, and every key in the help.
   const ProfileReadResult example = readSiteProfile(QStringLiteral(ZELQON_EXAMPLE_PROFILE));
   QVERIFY2(example.profile && !example.profile->port.isEmpty(), qPrintable(describeProfileProblem(example.problem)));
+  SiteProfile otherHang = *example.profile;
+  otherHang.radios[3].hang = DelayTime::choices().at(7);
+  const QList<QByteArray> before = example.bytes.split('\n');
+  const QList<QByteArray> after = updateSiteProfileText(example.bytes, otherHang).split('\n');
+  QCOMPARE(after.size(), before.size());
+  for (qsizetype i = 0; i < before.size(); ++i)
+    QCOMPARE(after[i], before[i] == "hang_ms = 100" && i == before.size() - 2 ? "hang_ms = 700" : before[i]);
   for (const ProfileKey& key : kProfileKeys)
     QVERIFY(describeProfileKeys().contains(QStringLiteral("  %1 ").arg(QLatin1String(key.name))));
 }
