@@ -118,9 +118,7 @@ QString valueWords(const ProfileKey& key) {
       return QStringLiteral("a versão do formato, %1").arg(kSiteProfileVersion);
     case ProfileValue::Text:
       return key.text == &SiteProfile::port
-                 ? QStringLiteral(
-                       "a porta: \"1\", \"/dev/ttyUSB0\", \"COM3\", \"rfc2217://HOST:PORTA\" ou "
-                       "\"tcp://HOST:PORTA\"")
+                 ? QStringLiteral("\"1\", \"/dev/ttyUSB0\", \"COM3\", rfc2217:// ou tcp://HOST:PORTA")
                  : QStringLiteral("texto entre aspas");
     case ProfileValue::Level:
       return QStringLiteral("nível ativo da entrada COR: \"alto\" ou \"baixo\"");
@@ -154,9 +152,8 @@ QString describeProfileKeys() {
   const auto lines = [&text](ProfileSection section, const QString& header) {
     if (!header.isEmpty())
       text += QStringLiteral("  %1\n").arg(header);
-    const QString indent = header.isEmpty() ? QStringLiteral("  ") : QStringLiteral("    ");
     for (const ProfileKey& key : profileKeysOf(section))
-      text += indent + keyName(key).leftJustified(12) +
+      text += QStringLiteral("    ") + keyName(key).leftJustified(12) +
               (key.isRequired() ? QStringLiteral("obrigatória: ") : QStringLiteral("opcional: ")) + valueWords(key) +
               QLatin1Char('\n');
   };
