@@ -1,4 +1,5 @@
 #include "engine/profile_text.h"
+#include "pty_peer.h"
 #include "record_bytes.h"
 
 #include <QDir>
@@ -31,6 +32,7 @@ class TestRecord : public QObject {
   void prunes_data();
   void prunes();
   void failureToldOnce();
+  void engineRecordsBothWays();
 };
 
 // The exact lines of a send and of received bytes, decoded back; the events
@@ -115,6 +117,22 @@ void TestRecord::failureToldOnce() {
                               QStringLiteral("continua sem registro")})
     QVERIFY2(message.contains(part), qPrintable(message));
   QVERIFY(!record.isRecording());
+}
+
+// What the engine writes is recorded as sent, what it reads as received.
+void TestRecord::engineRecordsBothWays() {
+  QTemporaryDir dir;
+  PtyEngine t;
+  t.engine.recordSession(new SessionRecord(RecordTarget::OneFile, dir.filePath(QStringLiteral("r.log"))));
+  QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
+  QVERIFY(t.waitIdle());
+  t.controller.send("OK\r\n");
+  ::usleep(20000);  // the bytes arrive with no event loop running
+  t.engine.pollReceive();
+  const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("r.log")));
+  QCOMPARE(lines.size(), 2);
+  QCOMPARE(lines[0].split('\t').mid(1, 1) + lines[0].split('\t').mid(3), (QList<QByteArray>{"enviado", "Atualizar"}));
+  QCOMPARE(lines[1].split('\t').mid(1, 1) + lines[1].split('\t').mid(3), (QList<QByteArray>{"recebido", "OK\\r\\n"}));
 }
 
 QTEST_GUILESS_MAIN(TestRecord)
