@@ -112,8 +112,9 @@ class ProfileChecker {
     const QString name = sectionName(kind, radio);
     const QList<ProfileKey> keys = profileKeysOf(kind);
     for (const auto& [key, node] : section) {
+      const std::string_view given = key.str();
       const auto known =
-          std::find_if(keys.begin(), keys.end(), [&](const ProfileKey& k) { return k.name == key.str(); });
+          std::find_if(keys.begin(), keys.end(), [given](const ProfileKey& k) { return k.name == given; });
       if (known == keys.end())
         refuse(key.source(), about(ProfileCause::UnknownKey, name, fromStd(key.str())));
       else

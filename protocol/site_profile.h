@@ -32,7 +32,7 @@ struct SiteProfile {
 };
 
 inline constexpr int kSiteProfileVersion = 1;
-inline constexpr qint64 kLargestSiteProfileBytes = 1024 * 1024;
+inline constexpr qint64 kLargestSiteProfileBytes = qint64{1024} * 1024;
 inline const QString kSiteProfileSuffix = QStringLiteral("zelqon");
 
 // Where a key stands: before any section, in [site], or in each of
