@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "engine/profile_text.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -243,7 +245,7 @@ void CommandLine::readProfile(Request& request, const QStringList& positional) c
     throw UsageError(QStringLiteral("%1 precisa do arquivo do perfil (.zelqon).").arg(command));
   const ProfileReadResult read = readSiteProfile(positional.at(1));
   if (!read.profile)
-    throw UsageError(read.problem.text());
+    throw UsageError(describeProfileProblem(read.problem));
   request.profile = *read.profile;
   // The profile's port, unless --port names another.
   if (request.command == Command::Apply && !request.profile.port.isEmpty() && !m_parser.isSet(m_port)) {

@@ -1,6 +1,7 @@
 #include "engine/controller_engine.h"
 
 #include "engine/operator_text.h"
+#include "engine/profile_text.h"
 #include "engine/session_record.h"
 #include "protocol/programming_message.h"
 #include "serial/network_port_service.h"
@@ -77,7 +78,8 @@ void ControllerEngine::attachPort(PortService* port) {
 
 void ControllerEngine::recordSession(SessionRecord* record) {
   record->setParent(this);
-  connect(record, &SessionRecord::failed, this, &ControllerEngine::recordFailed);
+  connect(record, &SessionRecord::failed, this,
+          [this](const RecordFailure& failure) { emit recordFailed(describeRecordFailure(failure)); });
   connect(this, &ControllerEngine::written, record,
           [this, record](const QByteArray& bytes) { record->record(RecordDirection::Sent, portName(), bytes); });
   connect(this, &ControllerEngine::rawReceived, record,

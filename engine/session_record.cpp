@@ -14,7 +14,11 @@ namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
-void appendEscaped(QByteArray& out, char byte, bool keepHighBytes) {
+// Bytes from 0x80 on: escaped in the bytes received, kept in a port name,
+// whose letters are UTF-8.
+enum class HighBytes { Escaped, Kept };
+
+void appendEscaped(QByteArray& out, char byte, HighBytes high) {
   const auto b = uchar(byte);
   if (b == '\\')
     out += "\\\\";
@@ -24,7 +28,7 @@ void appendEscaped(QByteArray& out, char byte, bool keepHighBytes) {
     out += "\\n";
   else if (b == '\t')
     out += "\\t";
-  else if ((b >= 0x20 && b < 0x7F) || (keepHighBytes && b >= 0x80))
+  else if ((b >= 0x20 && b < 0x7F) || (high == HighBytes::Kept && b >= 0x80))
     out += byte;
   else
     out += QByteArray("\\x") + kHexDigits[b >> 4] + kHexDigits[b & 0xF];
@@ -35,7 +39,7 @@ void appendEscaped(QByteArray& out, char byte, bool keepHighBytes) {
 QByteArray encodePortName(const QString& port) {
   QByteArray out;
   for (const char byte : port.toUtf8())
-    appendEscaped(out, byte, true);
+    appendEscaped(out, byte, HighBytes::Kept);
   return out;
 }
 
@@ -47,7 +51,8 @@ QByteArray timestamp(const QDateTime& when) {
          QByteArray::number(magnitude % 60).rightJustified(2, '0');
 }
 
-const QRegularExpression& dailyFileName() {
+// What names a daily file, the date captured; no other file is pruned.
+const QRegularExpression& dailyFilePattern() {
   static const QRegularExpression pattern(QStringLiteral("^zelqon-(\\d{4}-\\d{2}-\\d{2})\\.log$"));
   return pattern;
 }
@@ -60,49 +65,8 @@ QByteArray encodeRecordBytes(const QByteArray& bytes) {
   QByteArray out;
   out.reserve(bytes.size());
   for (const char byte : bytes)
-    appendEscaped(out, byte, false);
+    appendEscaped(out, byte, HighBytes::Escaped);
   return out;
-}
-
-std::optional<QByteArray> decodeRecordBytes(QByteArrayView field) {
-  QByteArray bytes;
-  for (qsizetype i = 0; i < field.size(); ++i) {
-    const auto c = uchar(field[i]);
-    if (c < 0x20 || c >= 0x7F)
-      return std::nullopt;
-    if (c != '\\') {
-      bytes += char(c);
-      continue;
-    }
-    if (++i >= field.size())
-      return std::nullopt;
-    switch (field[i]) {
-      case '\\':
-        bytes += '\\';
-        break;
-      case 'r':
-        bytes += '\r';
-        break;
-      case 'n':
-        bytes += '\n';
-        break;
-      case 't':
-        bytes += '\t';
-        break;
-      case 'x': {
-        const int high = i + 2 < field.size() ? QByteArrayView(kHexDigits).indexOf(field[i + 1]) : -1;
-        const int low = high >= 0 ? QByteArrayView(kHexDigits).indexOf(field[i + 2]) : -1;
-        if (low < 0)
-          return std::nullopt;
-        bytes += char(high * 16 + low);
-        i += 2;
-        break;
-      }
-      default:
-        return std::nullopt;
-    }
-  }
-  return bytes;
 }
 
 QByteArray recordLines(const QDateTime& when, RecordDirection direction, const QString& port, const QByteArray& bytes) {
@@ -189,7 +153,7 @@ void SessionRecord::prune(QDate today) {
   std::vector<DailyFile> files;
   const QFileInfoList entries = QDir(m_path).entryInfoList(QDir::Files | QDir::Hidden);
   for (const QFileInfo& entry : entries) {
-    const auto match = dailyFileName().match(entry.fileName());
+    const auto match = dailyFilePattern().match(entry.fileName());
     const QDate day = match.hasMatch() ? QDate::fromString(match.captured(1), Qt::ISODate) : QDate();
     if (day.isValid())
       files.push_back({day, entry.filePath(), entry.size()});
@@ -215,9 +179,7 @@ void SessionRecord::fail(const QString& fileName, const QString& reason) {
   if (m_stopped)
     return;
   m_stopped = true;
-  emit failed(QStringLiteral("Não foi possível gravar o registro da sessão em %1: %2. O programa continua sem "
-                             "registro.")
-                  .arg(QDir::toNativeSeparators(fileName), reason));
+  emit failed(RecordFailure{fileName, reason});
 }
 
 }  // namespace zelqon

@@ -9,7 +9,6 @@
 #include <QStringView>
 
 #include <functional>
-#include <optional>
 
 namespace zelqon {
 
@@ -33,9 +32,6 @@ inline constexpr qsizetype kLongestRecordEvent = 1024;
 
 // The bytes field of a line.
 [[nodiscard]] QByteArray encodeRecordBytes(const QByteArray& bytes);
-// The bytes back from a bytes field; empty for a field no record holds (a
-// lone backslash, an unknown escape, a bad hex digit, a raw control byte).
-[[nodiscard]] std::optional<QByteArray> decodeRecordBytes(QByteArrayView field);
 // One event's lines, each ending in '\n': one line, or several for bytes
 // longer than kLongestRecordEvent.
 [[nodiscard]] QByteArray recordLines(const QDateTime& when, RecordDirection direction, const QString& port,
@@ -50,6 +46,13 @@ inline constexpr qsizetype kLongestRecordEvent = 1024;
 enum class RecordTarget {
   DailyFiles,  // a folder: zelqon-YYYY-MM-DD.log a local day, old files pruned on start
   OneFile,     // the given file, appended to, never pruned (zelqon-cli --record FILE)
+};
+
+// Why the record stopped: the file it could not write and the system's
+// reason. engine/profile_text words it.
+struct RecordFailure {
+  QString fileName;
+  QString reason;
 };
 
 struct RecordOptions {
@@ -76,9 +79,8 @@ class SessionRecord : public QObject {
   [[nodiscard]] QString currentFile() const { return m_file.isOpen() ? m_file.fileName() : QString(); }
 
  signals:
-  // Portuguese, one line: the file, the system's reason, and that the
-  // program goes on without a record. Sent at most once.
-  void failed(const QString& message);
+  // Sent at most once.
+  void failed(const zelqon::RecordFailure& failure);
 
  private:
   void prune(QDate today);

@@ -8,6 +8,8 @@
 
 #include <array>
 #include <optional>
+#include <span>
+#include <string_view>
 
 namespace zelqon {
 
@@ -17,8 +19,9 @@ namespace zelqon {
 //   [site]                 optional: nome, notas, porta
 //   [radio1] .. [radio4]   all required: cor, aciona, debounce_ms, hang_ms
 //
-// formatSiteProfile() writes the whole format with comments, so a saved file
-// teaches its own keys.
+// formatSiteProfile() writes the whole format with comments, so a new file
+// teaches its own keys; saving over an existing file keeps what the person
+// wrote and rewrites only the values that changed.
 struct SiteProfile {
   std::array<RadioProgram, kRadioCount> radios;  // radios[0] is radio 1
   QString port;                                  // as the operator wrote it; empty when the file names none
@@ -29,24 +32,88 @@ struct SiteProfile {
 };
 
 inline constexpr int kSiteProfileVersion = 1;
-inline constexpr qint64 kLargestSiteProfileBytes = 1024 * 1024;
+inline constexpr qint64 kLargestSiteProfileBytes = qint64{1024} * 1024;
 inline const QString kSiteProfileSuffix = QStringLiteral("zelqon");
 
-// Why a profile was refused, and where. line and column count from 1; 0 when
-// the reason has no place in the file (a missing section, an unreadable file).
+// Where a key stands: before any section, in [site], or in each of
+// [radio1] .. [radio4].
+enum class ProfileSection { Top, Site, Radio };
+enum class ProfileValue { Version, Text, Level, RadioList, Time };
+
+// One key of the format. This table drives reading, the "missing key"
+// refusals, writing and the help text; a [site] key may be absent, every
+// other key must be there.
+struct ProfileKey {
+  ProfileSection section;
+  std::string_view name;
+  ProfileValue value;
+  QString SiteProfile::*text = nullptr;     // a Text key's field
+  DelayTime RadioProgram::*time = nullptr;  // a Time key's field
+
+  [[nodiscard]] constexpr bool isRequired() const { return section != ProfileSection::Site; }
+};
+
+inline constexpr std::array kProfileKeys = {
+    ProfileKey{ProfileSection::Top, "versao", ProfileValue::Version},
+    ProfileKey{ProfileSection::Site, "nome", ProfileValue::Text, &SiteProfile::siteName},
+    ProfileKey{ProfileSection::Site, "notas", ProfileValue::Text, &SiteProfile::notes},
+    ProfileKey{ProfileSection::Site, "porta", ProfileValue::Text, &SiteProfile::port},
+    ProfileKey{ProfileSection::Radio, "cor", ProfileValue::Level},
+    ProfileKey{ProfileSection::Radio, "aciona", ProfileValue::RadioList},
+    ProfileKey{ProfileSection::Radio, "debounce_ms", ProfileValue::Time, nullptr, &RadioProgram::debounce},
+    ProfileKey{ProfileSection::Radio, "hang_ms", ProfileValue::Time, nullptr, &RadioProgram::hang},
+};
+
+// The keys of one section, in the order a file lists them.
+[[nodiscard]] QList<ProfileKey> profileKeysOf(ProfileSection section);
+
+// Why a profile was refused or not saved. Words for the operator are made
+// from these facts in engine/profile_text.
+enum class ProfileCause {
+  CannotOpen,         // value: the system's reason
+  CannotRead,         // value: the system's reason
+  CannotSave,         // value: the system's reason; the old file is left as it was
+  TooLarge,           // more than kLargestSiteProfileBytes
+  NotUtf8,            //
+  NotToml,            // value: the TOML reader's own description
+  MissingVersion,     //
+  VersionNotNumber,   //
+  NewerVersion,       // value: the version the file names
+  UnknownSection,     // section: the name
+  UnknownKey,         // section (empty at the top), key
+  NotASection,        // section: the name given to something else
+  MissingSection,     // section
+  MissingKey,         // section, key
+  NotText,            // section, key
+  BadNetworkAddress,  // value: the port text
+  NotPort,            // value: the port text
+  NotLevelText,       // section, key
+  UnknownLevel,       // section, key, value
+  NotRadioList,       // section, key
+  NotRadioNumber,     // section, key
+  NotRadio,           // section, key, value: the number
+  KeysItself,         // section, key, value: the radio
+  RadioRepeated,      // section, key, value: the radio
+  NotMilliseconds,    // section, key
+  NotTimeChoice,      // section, key, value: the number
+};
+
+// line and column count from 1; 0 when the cause has no place in the file
+// (a missing section, an unreadable file).
 struct ProfileProblem {
+  ProfileCause cause = ProfileCause::CannotOpen;
   QString fileName;
   int line = 0;
   int column = 0;
-  QString reason;
-
-  // One line, as compilers write it: "site.zelqon:7:10: reason".
-  [[nodiscard]] QString text() const;
+  QString section;  // "site", "radio2"; empty at the top level
+  QString key;
+  QString value;
 };
 
 struct ProfileReadResult {
   std::optional<SiteProfile> profile;  // empty when refused
   ProfileProblem problem;              // set when refused
+  QByteArray bytes;                    // the file as read, to tell later whether it changed on disk
 };
 
 // Reads a profile from the bytes of a file; `fileName` only names it in the
@@ -54,17 +121,35 @@ struct ProfileReadResult {
 // program knows.
 [[nodiscard]] ProfileReadResult parseSiteProfile(const QByteArray& bytes, const QString& fileName);
 
-// Reads the file at `path` (at most kLargestSiteProfileBytes).
+// Reads the file at `path`; a file larger than kLargestSiteProfileBytes is
+// refused whole, never cut and read.
 [[nodiscard]] ProfileReadResult readSiteProfile(const QString& path);
 
-// The profile as the text of a .zelqon file, UTF-8, with comments.
+// The profile as the text of a new .zelqon file, UTF-8, with comments.
 [[nodiscard]] QByteArray formatSiteProfile(const SiteProfile& profile);
 
-// Writes the profile to `path` through a temporary file in the same folder,
-// renamed over the old file only once fully written: on failure the old file
-// is left as it was. Returns the reason (Portuguese, naming the file) when
-// the file could not be written, nothing on success.
-[[nodiscard]] std::optional<QString> saveSiteProfile(const QString& path, const SiteProfile& profile);
+// `original` (a profile file's text) with the values of `profile` written
+// in: values that already say the same stay as written; a changed value is
+// rewritten in place in its quoting style, keeping comments, blank lines and
+// the order of sections and keys; a key or section the file lacks is added
+// after the ones before it. An empty `original`, or a text whose layout
+// cannot keep the values (not TOML, not a profile), gives formatSiteProfile().
+[[nodiscard]] QByteArray updateSiteProfileText(const QByteArray& original, const SiteProfile& profile);
+
+struct ProfileSaveResult {
+  std::optional<ProfileProblem> problem;  // set when the file was not written
+  QByteArray bytes;                       // the file as now written
+};
+
+// Saves the profile into the file at `path` through updateSiteProfileText(),
+// so a hand-written file keeps its comments. Written through a temporary
+// file in the same folder and renamed over the old one only once complete,
+// keeping the old file's permissions: on failure the old file is as it was.
+[[nodiscard]] ProfileSaveResult saveSiteProfile(const QString& path, const SiteProfile& profile);
+
+// True when the file at `path` no longer holds `known` (the bytes it held
+// when opened or last saved): another editor changed, removed or replaced it.
+[[nodiscard]] bool siteProfileChangedOnDisk(const QString& path, const QByteArray& known);
 
 // True for what a profile's `porta` may hold: a number of the port list
 // ("1"), a device path ("/dev/ttyUSB0", "COM3", "\\.\COM12") or a network

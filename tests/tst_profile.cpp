@@ -1,9 +1,11 @@
-#include "protocol/site_profile.h"
+#include "engine/profile_text.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <sys/resource.h>
 
@@ -23,9 +25,20 @@ const QByteArray kBase =
     "[radio3]\ncor = \"alto\"\naciona = [1, 2, 4]\ndebounce_ms = 200\nhang_ms = 300\n"                          // 16-20
     "[radio4]\ncor = \"baixo\"\naciona = [1]\ndebounce_ms = 9900\nhang_ms = 100\n";                             // 21-25
 
-// kBase with `count` lines from `line` on replaced by `text` (several lines, or an empty one).
-QByteArray edited(int line, const QByteArray& text, int count = 1) {
-  QList<QByteArray> lines = kBase.split('\n');
+// A file as a technician keeps it: comments above sections, after values and
+// at the end, both quotings, keys out of order, an array over three lines,
+// no [site] notas.
+const QByteArray kHand =
+    "# Pico - notas do técnico\nversao = 1   # não mude\n\n# acesso: chave com o zelador\n[site]\n"              // 1-5
+    "porta = \"/dev/ttyUSB0\"  # cabo azul\nnome = 'Pico'\n\n[radio1]\nhang_ms = 500   # por causa do enlace\n"  // 6-10
+    "cor = 'alto'\naciona = [3, 2]  # ordem do técnico\ndebounce_ms = 100\n[radio2]\ncor = \"baixo\"\n"    // 11-15
+    "aciona = [\n  1,\n]\ndebounce_ms = 0\nhang_ms = 100\n"                                                // 16-20
+    "# o enlace\n[radio3]\ncor = \"alto\"\naciona = []\ndebounce_ms = 200\nhang_ms = 100\n\n"              // 21-27
+    "[radio4]\ncor = \"alto\"\naciona = [1]\ndebounce_ms = 100\nhang_ms = 100 # fim\n# fim do arquivo\n";  // 28-33
+
+// `base` with `count` lines from `line` on replaced by `text` (several lines, or an empty one).
+QByteArray edited(int line, const QByteArray& text, int count = 1, const QByteArray& base = kBase) {
+  QList<QByteArray> lines = base.split('\n');
   lines.remove(line - 1, count);
   lines.insert(line - 1, text);
   return lines.join('\n');
@@ -55,6 +68,7 @@ class TestProfile : public QObject {
   void readsFiles_data();
   void readsFiles();
   void formatReadsBackEqual();
+  void savesOnlyChangedValues();
   void savesAtomicallyAndReadsExample();
 };
 
@@ -110,7 +124,7 @@ void TestProfile::readsFiles() {
   QFETCH(QString, expected);
 
   const ProfileReadResult result = parseSiteProfile(text, QStringLiteral("site.zelqon"));
-  const QString message = result.problem.text();
+  const QString message = describeProfileProblem(result.problem);
   if (line < 0) {
     QVERIFY2(result.profile, qPrintable(message));
     QCOMPARE(result.profile->port, expected);
@@ -131,40 +145,121 @@ void TestProfile::formatReadsBackEqual() {
   for (const SiteProfile& profile : {SiteProfile{}, baseProfile(), tricky}) {
     const QByteArray text = formatSiteProfile(profile);
     const ProfileReadResult result = parseSiteProfile(text, QStringLiteral("volta.zelqon"));
-    QVERIFY2(result.profile, qPrintable(result.problem.text() + QLatin1Char('\n') + QString::fromUtf8(text)));
+    QVERIFY2(result.profile, qPrintable(describeProfileProblem(result.problem) + '\n' + QString::fromUtf8(text)));
     QVERIFY(*result.profile == profile);
+  }
+}
+
+// Each change written into kHand: the text must be exactly kHand with the
+// changed value lines (or the added ones), and read back as saved.
+void TestProfile::savesOnlyChangedValues() {
+  const QByteArray crlf = QByteArray(kHand).replace("\n", "\r\n");
+  const QByteArray noSite = edited(4, {}, 5, kHand);
+  const QByteArray withNotes = edited(7, "nome = 'Pico'\nnotas = \"\"\"\nÁgua\nÉ\"\"\"", 1, kHand);
+  const struct {
+    const char* name;
+    QByteArray original;
+    std::function<void(SiteProfile&)> change;
+    QByteArray expected;
+  } cases[] = {
+      {"nothing changed", kHand, [](SiteProfile&) {}, kHand},
+      {"time keeps its comment", kHand, [](SiteProfile& p) { p.radios[0].hang = *DelayTime::fromMilliseconds(700); },
+       edited(10, "hang_ms = 700   # por causa do enlace", 1, kHand)},
+      {"basic quoting", kHand, [](SiteProfile& p) { p.port = QStringLiteral("tcp://site:4001"); },
+       edited(6, "porta = \"tcp://site:4001\"  # cabo azul", 1, kHand)},
+      {"literal quoting", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Serra \"Alta\""); },
+       edited(7, "nome = 'Serra \"Alta\"'", 1, kHand)},
+      {"literal cannot hold '", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Morro d'Água"); },
+       edited(7, "nome = \"Morro d'Água\"", 1, kHand)},
+      {"array over three lines", kHand, [](SiteProfile& p) { p.radios[1].keyedRadios.set(3, true); },
+       edited(16, "aciona = [1, 3]", 3, kHand)},
+      {"last values and levels", kHand,
+       [](SiteProfile& p) {
+         p.radios[3].hang = DelayTime::choices().last();
+         p.radios[0].corLevel = CorLevel::ActiveLow;
+       },
+       edited(11, "cor = 'baixo'", 1, edited(32, "hang_ms = 10000 # fim", 1, kHand))},
+      {"missing key after its own", kHand, [](SiteProfile& p) { p.notes = QStringLiteral("a\nb"); },
+       edited(7, "nome = 'Pico'\nnotas = \"\"\"\na\nb\"\"\"", 1, kHand)},
+      {"missing section after versao", noSite,
+       [](SiteProfile& p) {
+         p.port.clear();
+         p.siteName = QStringLiteral("Novo");
+       },
+       edited(2, "versao = 1   # não mude\n\n[site]\nnome = \"Novo\"", 1, noSite)},
+      {"line breaks as the file's", crlf, [](SiteProfile& p) { p.notes = QStringLiteral("x"); },
+       edited(7, "nome = 'Pico'\r\nnotas = \"x\"\r", 1, crlf)},
+      {"notes ending in accents", withNotes, [](SiteProfile& p) { p.notes = QStringLiteral("Nova"); },
+       edited(8, "notas = \"\"\"\nNova\"\"\"", 3, withNotes)},
+      {"blank file", "\n \n", [](SiteProfile& p) { p.port = QStringLiteral("2"); }, {}},
+  };
+  for (const auto& c : cases) {
+    const ProfileReadResult read = parseSiteProfile(c.original, {});
+    QVERIFY2(c.expected.isEmpty() || read.profile, c.name);
+    SiteProfile wanted = read.profile.value_or(baseProfile());
+    c.change(wanted);
+    const QByteArray text = updateSiteProfileText(c.original, wanted);
+    const QByteArray expected = c.expected.isEmpty() ? formatSiteProfile(wanted) : c.expected;
+    QVERIFY2(text.split('\n') == expected.split('\n'), qPrintable(QString::fromUtf8(c.name + ('\n' + text))));
+    QVERIFY2(parseSiteProfile(text, {}).profile == wanted, c.name);
   }
 }
 
 void TestProfile::savesAtomicallyAndReadsExample() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("site.zelqon"));
-  QVERIFY(dir.isValid() && !saveSiteProfile(path, baseProfile()));
-  const QByteArray oldBytes = formatSiteProfile(baseProfile());
+  QFile file(path);
+  QVERIFY(dir.isValid() && file.open(QIODevice::WriteOnly) && file.write(kHand) == kHand.size());
+  file.close();
+  QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+  SiteProfile changed = *parseSiteProfile(kHand, {}).profile;
+  changed.radios[2].debounce = DelayTime();
+  const ProfileSaveResult saved = saveSiteProfile(path, changed);
+  const QByteArray oldBytes = edited(25, "debounce_ms = 100", 1, kHand);
+  QVERIFY(!saved.problem && saved.bytes == oldBytes && !siteProfileChangedOnDisk(path, saved.bytes));
+  QCOMPARE(file.permissions() & QFile::Permissions(0x7077), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+  QVERIFY(siteProfileChangedOnDisk(path, kHand) && siteProfileChangedOnDisk(path + 'x', {}));
 
   // A write that fails part-way, as on a full disk: the file size limit
   // stops even root, and the old file is smaller than the limit.
-  SiteProfile larger = baseProfile();
+  SiteProfile larger = changed;
   larger.notes = QString(4096, QLatin1Char('n'));
-  rlimit saved{};
-  QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limits{};
+  QCOMPARE(getrlimit(RLIMIT_FSIZE, &limits), 0);
   const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
+  rlimit small = limits;
   small.rlim_cur = rlim_t(oldBytes.size() + 100);
   QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const auto failure = saveSiteProfile(path, larger);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  const ProfileSaveResult failure = saveSiteProfile(path, larger);
+  setrlimit(RLIMIT_FSIZE, &limits);
   std::signal(SIGXFSZ, oldSignal);
-  const QString reason = failure.value_or(QString());
+  const QString reason = failure.problem ? describeProfileProblem(*failure.problem) : QString();
   QVERIFY2(reason.contains(path) && reason.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(reason));
-  QFile file(path);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), oldBytes);
+  file.close();
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("site.zelqon")});
 
-  // The example shipped with the program.
+  // A file one byte past the limit is refused, though its first MiB reads.
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append) &&
+          file.write(QByteArray(kLargestSiteProfileBytes + 1 - oldBytes.size(), '\n')));
+  file.close();
+  QVERIFY(describeProfileProblem(readSiteProfile(path).problem)
+              .endsWith(QStringLiteral("grande demais para um perfil "
+                                       "(mais de 1048576 bytes).")));
+
+  // The example shipped with the program, and every key in the help.
   const ProfileReadResult example = readSiteProfile(QStringLiteral(ZELQON_EXAMPLE_PROFILE));
-  QVERIFY2(example.profile && !example.profile->port.isEmpty(), qPrintable(example.problem.text()));
+  QVERIFY2(example.profile && !example.profile->port.isEmpty(), qPrintable(describeProfileProblem(example.problem)));
+  SiteProfile otherHang = *example.profile;
+  otherHang.radios[3].hang = DelayTime::choices().at(7);
+  const QList<QByteArray> before = example.bytes.split('\n');
+  const QList<QByteArray> after = updateSiteProfileText(example.bytes, otherHang).split('\n');
+  QCOMPARE(after.size(), before.size());
+  for (qsizetype i = 0; i < before.size(); ++i)
+    QCOMPARE(after[i], before[i] == "hang_ms = 100" && i == before.size() - 2 ? "hang_ms = 700" : before[i]);
+  for (const ProfileKey& key : kProfileKeys)
+    QVERIFY(describeProfileKeys().contains(QStringLiteral("  %1 ").arg(QLatin1String(key.name))));
 }
 
 QTEST_GUILESS_MAIN(TestProfile)

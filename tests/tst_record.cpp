@@ -1,4 +1,6 @@
-#include "engine/session_record.h"
+#include "engine/profile_text.h"
+#include "pty_peer.h"
+#include "record_bytes.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -30,6 +32,7 @@ class TestRecord : public QObject {
   void prunes_data();
   void prunes();
   void failureToldOnce();
+  void engineRecordsBothWays();
 };
 
 // The exact lines of a send and of received bytes, decoded back; the events
@@ -66,15 +69,17 @@ void TestRecord::linesAndDailyFiles() {
   QCOMPARE(decoded, burst);
 }
 
-// Today is 2026-12-07; limits of 90 days and 1000 bytes; "name:size" each.
+// Today is 2026-12-07; the usual limit of days and 1000 bytes; "name:size" each.
 void TestRecord::prunes_data() {
   QTest::addColumn<QString>("files");
   QTest::addColumn<QString>("remaining");
 
-  // Only zelqon-DATE.log files older than 90 days go; 90 days stay.
-  QTest::newRow("by age")
-      << "zelqon-2026-09-07.log:10 zelqon-2026-09-08.log:10 zelqon-2020-01-01.txt:10 outro-2020-01-01.log:10"
-      << "outro-2020-01-01.log:10 zelqon-2020-01-01.txt:10 zelqon-2026-09-08.log:10 zelqon-2026-12-07.log:0";
+  // Only the program's own zelqon-DATE.log files older than 90 days go; 90
+  // days stay, and an operator's copies stay whatever their age.
+  QTest::newRow("by age") << "zelqon-2026-09-07.log:10 zelqon-2026-09-08.log:10 zelqon-2020-01-01.txt:10 "
+                             "outro-2020-01-01.log:10 zelqon-2026-01-05.log.gz:10 x-zelqon-2020-01-01.log:10"
+                          << "outro-2020-01-01.log:10 x-zelqon-2020-01-01.log:10 zelqon-2020-01-01.txt:10 "
+                             "zelqon-2026-01-05.log.gz:10 zelqon-2026-09-08.log:10 zelqon-2026-12-07.log:0";
   // Then the oldest until the rest fit, but never today's.
   QTest::newRow("by size") << "zelqon-2026-12-05.log:400 zelqon-2026-12-01.log:400 zelqon-2026-12-03.log:400"
                            << "zelqon-2026-12-03.log:400 zelqon-2026-12-05.log:400 zelqon-2026-12-07.log:0";
@@ -91,7 +96,7 @@ void TestRecord::prunes() {
     QVERIFY(made.open(QIODevice::WriteOnly) && made.write(QByteArray(file.section(QLatin1Char(':'), 1).toInt(), 'x')));
   }
   SessionRecord record(RecordTarget::DailyFiles, dir.path(),
-                       {[] { return at(QDate(2026, 12, 7), QTime(8, 0)); }, 90, 1000});
+                       {.clock = [] { return at(QDate(2026, 12, 7), QTime(8, 0)); }, .keepBytes = 1000});
   record.start();
   QStringList found;
   for (const QFileInfo& file : QDir(dir.path()).entryInfoList(QDir::Files, QDir::Name))
@@ -107,11 +112,27 @@ void TestRecord::failureToldOnce() {
   for (int i = 0; i < 3; ++i)
     record.record(RecordDirection::Sent, QStringLiteral("1"), "Atualizar");
   QCOMPARE(failures.count(), 1);
-  const QString message = failures[0][0].toString();
+  const QString message = describeRecordFailure(failures[0][0].value<RecordFailure>());
   for (const QString& part : {QStringLiteral("/dev/full"), QString::fromLocal8Bit(std::strerror(ENOSPC)),
                               QStringLiteral("continua sem registro")})
     QVERIFY2(message.contains(part), qPrintable(message));
   QVERIFY(!record.isRecording());
+}
+
+// What the engine writes is recorded as sent, what it reads as received.
+void TestRecord::engineRecordsBothWays() {
+  QTemporaryDir dir;
+  PtyEngine t;
+  t.engine.recordSession(new SessionRecord(RecordTarget::OneFile, dir.filePath(QStringLiteral("r.log"))));
+  QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
+  QVERIFY(t.waitIdle());
+  t.controller.send("OK\r\n");
+  ::usleep(20000);  // the bytes arrive with no event loop running
+  t.engine.pollReceive();
+  const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("r.log")));
+  QCOMPARE(lines.size(), 2);
+  QCOMPARE(lines[0].split('\t').mid(1, 1) + lines[0].split('\t').mid(3), (QList<QByteArray>{"enviado", "Atualizar"}));
+  QCOMPARE(lines[1].split('\t').mid(1, 1) + lines[1].split('\t').mid(3), (QList<QByteArray>{"recebido", "OK\\r\\n"}));
 }
 
 QTEST_GUILESS_MAIN(TestRecord)

@@ -1,6 +1,7 @@
 #include "ui/programador.h"
 
 #include "engine/operator_text.h"
+#include "engine/profile_text.h"
 #include "engine/session_record.h"
 #include "protocol/port_address.h"
 #include "protocol/port_text.h"
@@ -313,7 +314,7 @@ void Programador::openRecordFolder() {
 bool Programador::openProfile(const QString& path) {
   const ProfileReadResult read = readSiteProfile(path);
   if (!read.profile) {
-    noteFailure(QStringLiteral("O perfil não foi aberto.\n%1").arg(read.problem.text()));
+    noteFailure(QStringLiteral("O perfil não foi aberto.\n%1").arg(describeProfileProblem(read.problem)));
     return false;
   }
   for (int radio = 1; radio <= kRadioCount; ++radio)
@@ -352,8 +353,8 @@ void Programador::takeProfilePort(const QString& port) {
 
 bool Programador::saveProfileTo(const QString& path) {
   const SiteProfile profile = currentProfile();
-  if (const auto failure = saveSiteProfile(path, profile)) {
-    noteFailure(QStringLiteral("O perfil não foi salvo.\n%1").arg(*failure));
+  if (const ProfileSaveResult saved = saveSiteProfile(path, profile); saved.problem) {
+    noteFailure(QStringLiteral("O perfil não foi salvo.\n%1").arg(describeProfileProblem(*saved.problem)));
     return false;
   }
   m_profilePath = path;

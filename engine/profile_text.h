@@ -1,0 +1,24 @@
+#pragma once
+
+#include "engine/session_record.h"
+#include "protocol/site_profile.h"
+
+#include <QString>
+
+namespace zelqon {
+
+// The operator's words for a profile and for the session record, made from
+// the facts the lower layers return; the window and zelqon-cli both use them.
+
+// One line: "site.zelqon:7:10: reason" as compilers write it, for a
+// refused profile; a whole sentence naming the file for one not saved.
+[[nodiscard]] QString describeProfileProblem(const ProfileProblem& problem);
+
+// Every key of a profile, a line each, for zelqon-cli --help.
+[[nodiscard]] QString describeProfileKeys();
+
+// One line: the file, the system's reason, and that the program goes on
+// without a record.
+[[nodiscard]] QString describeRecordFailure(const RecordFailure& failure);
+
+}  // namespace zelqon
