@@ -96,9 +96,10 @@ class ProfileChecker {
   void checkSite(const toml::table& site, SiteProfile& profile) {
     for (const auto& [key, node] : site) {
       const std::string_view name = key.str();
+      QString port;
       QString* text = name == "nome" ? &profile.siteName : name == "notas" ? &profile.notes : nullptr;
       if (name == "porta")
-        text = &profile.port;
+        text = &port;
       if (!text) {
         refuse(key.source(), QStringLiteral("[site] chave desconhecida \"%1\" (as chaves de [site] são nome, notas e "
                                             "porta).")
@@ -112,22 +113,28 @@ class ProfileChecker {
       }
       *text = fromStd(value->get());
       if (name == "porta")
-        checkPort(node.source(), profile.port);
+        profile.port = readPort(node.source(), port);
     }
   }
 
-  void checkPort(const toml::source_region& where, const QString& port) {
-    if (port.isEmpty() || isProfilePortText(port))
-      return;
-    if (looksLikeNetworkAddress(port)) {
+  std::optional<PortChoice> readPort(const toml::source_region& where, const QString& port) {
+    const auto read = readPortChoice(port, PortReading::Exact);
+    if (const auto* choice = std::get_if<PortChoice>(&read))
+      return *choice;
+    const auto problem = std::get<PortTextProblem>(read);
+    if (problem == PortTextProblem::Empty)
+      return std::nullopt;
+    if (problem == PortTextProblem::BadNetworkAddress) {
       refuse(where, QStringLiteral("[site] porta: \"%1\" não é um endereço de rede válido (rfc2217://HOST:PORTA ou "
                                    "tcp://HOST:PORTA, porta de 1 a 65535).")
                         .arg(port));
-      return;
+      return std::nullopt;
     }
-    refuse(where, QStringLiteral("[site] porta: \"%1\" não é uma porta: use o número da lista (\"1\"), o dispositivo "
-                                 "(\"/dev/ttyUSB0\", \"COM3\") ou rfc2217://HOST:PORTA ou tcp://HOST:PORTA.")
-                      .arg(port));
+    refuse(where,
+           QStringLiteral("[site] porta: \"%1\" não é uma porta: use o número da lista (\"1\" ou \"COM1\", de 1 "
+                          "a 32767), o dispositivo (\"/dev/ttyUSB0\") ou rfc2217://HOST:PORTA ou tcp://HOST:PORTA.")
+               .arg(port));
+    return std::nullopt;
   }
 
   void checkRadio(int radio, const toml::table& section, RadioProgram& program) {
@@ -229,11 +236,6 @@ ProfileReadResult refusal(const QString& fileName, int line, int column, const Q
   return {std::nullopt, ProfileProblem{fileName, line, column, reason}};
 }
 
-bool isAllDigits(QStringView text) {
-  return !text.isEmpty() &&
-         std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
-}
-
 // A TOML basic string; in a multi-line one, line breaks and tabs stay as
 // they are so that notes read as written.
 enum class StringForm { OneLine, MultiLine };
@@ -270,21 +272,6 @@ QString ProfileProblem::text() const {
   if (column <= 0)
     return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(reason);
   return QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(line).arg(column).arg(reason);
-}
-
-bool isProfilePortText(QStringView text) {
-  if (isAllDigits(text)) {  // a number of the port list
-    const int number = text.size() <= 5 ? text.toInt() : 0;
-    return number >= 1 && number <= 32767;
-  }
-  if (text.startsWith(QLatin1Char('/')))  // a device path
-    return text.size() > 1 && std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
-  QStringView device = text;
-  if (device.startsWith(QLatin1String("\\\\.\\")))
-    device = device.mid(4);
-  if (device.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && isAllDigits(device.mid(3)))
-    return true;
-  return parseNetworkAddress(text).has_value();
 }
 
 ProfileReadResult parseSiteProfile(const QByteArray& bytes, const QString& fileName) {
@@ -398,9 +385,9 @@ QByteArray formatSiteProfile(const SiteProfile& profile) {
   text += siteLine("nome", profile.siteName, "\"Nome do site\"");
   text += siteLine("notas", profile.notes, "\"Observações\"");
   text +=
-      "# A porta, opcional: o número da lista (\"1\"), o dispositivo (\"/dev/ttyUSB0\", \"COM3\")\n"
+      "# A porta, opcional: o número da lista (\"1\" ou \"COM1\"), o dispositivo (\"/dev/ttyUSB0\")\n"
       "# ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\".\n";
-  text += siteLine("porta", profile.port, "\"1\"");
+  text += siteLine("porta", profile.port ? profile.port->text() : QString(), "\"1\"");
   text += "\n# Os quatro rádios, [radio1] a [radio4], são todos obrigatórios.\n";
 
   for (int radio = 1; radio <= kRadioCount; ++radio) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/port_address.h"
 #include "protocol/radio_program.h"
 
 #include <QByteArray>
@@ -21,7 +22,7 @@ namespace zelqon {
 // teaches its own keys.
 struct SiteProfile {
   std::array<RadioProgram, kRadioCount> radios;  // radios[0] is radio 1
-  QString port;                                  // as the operator wrote it; empty when the file names none
+  std::optional<PortChoice> port;                // none when the file names none
   QString siteName;
   QString notes;
 
@@ -65,10 +66,5 @@ struct ProfileReadResult {
 // is left as it was. Returns the reason (Portuguese, naming the file) when
 // the file could not be written, nothing on success.
 [[nodiscard]] std::optional<QString> saveSiteProfile(const QString& path, const SiteProfile& profile);
-
-// True for what a profile's `porta` may hold: a number of the port list
-// ("1"), a device path ("/dev/ttyUSB0", "COM3", "\\.\COM12") or a network
-// address (rfc2217://HOST:PORT, tcp://HOST:PORT).
-[[nodiscard]] bool isProfilePortText(QStringView text);
 
 }  // namespace zelqon

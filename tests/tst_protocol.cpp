@@ -1,6 +1,6 @@
 // The radio model and the texts it becomes, and the port texts an operator
-// types: a number read as the port list reads it, whatever the process
-// locale, or a network serial server's address.
+// types: a list number (as the port box reads it, whatever the process
+// locale), a device path or a network serial server's address.
 
 #include "protocol/port_address.h"
 #include "protocol/port_text.h"
@@ -9,9 +9,12 @@
 
 #include <QTest>
 
+#include <array>
 #include <clocale>
 
 using namespace zelqon;
+
+Q_DECLARE_METATYPE(zelqon::PortReading)
 
 class ProtocolTest : public QObject {
   Q_OBJECT
@@ -64,7 +67,6 @@ class ProtocolTest : public QObject {
     QTest::newRow("half up to even") << "3.5" << 4;
     QTest::newRow("half down to even") << "2.5" << 2;
     QTest::newRow("empty") << "" << 0;
-    QTest::newRow("COM prefix") << "COM3" << 0;
     QTest::newRow("trailing letters") << "12abc" << 12;
     QTest::newRow("minus one and a half") << "-1.5" << -2;
     QTest::newRow("exponent") << "1e1" << 10;
@@ -85,6 +87,66 @@ class ProtocolTest : public QObject {
     QFETCH(int, expected);
     const auto number = portNumberFromText(text);
     QCOMPARE(number ? int(*number) : -100000, expected);
+  }
+
+  // Every port text through the one grammar; what it takes reads back the
+  // same from its own text.
+  void portChoicesRead_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<PortReading>("reading");
+    QTest::addColumn<QString>("readAs");  // "list N", "path P", "net A" or the problem
+    const auto row = [](const char* text, PortReading reading, const char* readAs) {
+      QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(reading == PortReading::Exact ? "exact" : "lenient",
+                                                           QString::fromUtf8(text).toHtmlEscaped())))
+          << QString::fromUtf8(text) << reading << QString::fromUtf8(readAs);
+    };
+    using enum PortReading;
+    row(" 3 ", Exact, "list 3");
+    row("32767", Exact, "list 32767");
+    row("COM3", Exact, "list 3");
+    row("com12", Lenient, "list 12");
+    row("\\\\.\\COM12", Exact, "list 12");
+    row("COM0", Exact, "out of range");
+    row("0", Exact, "out of range");
+    row("32768", Exact, "out of range");
+    row("COM", Exact, "not a port");
+    row("COM3x", Lenient, "out of range");
+    row("1 2", Exact, "not a port");
+    row("1 2", Lenient, "list 12");
+    row("1e1", Lenient, "list 10");
+    row("abc", Lenient, "out of range");
+    row("-1", Lenient, "out of range");
+    row("40000", Lenient, "out of range");
+    row("/dev/ttyUSB0", Exact, "path /dev/ttyUSB0");
+    row(" /dev/pts/3 ", Lenient, "path /dev/pts/3");
+    row("/", Exact, "not a port");
+    row("/dev/tty\x01", Exact, "not a port");
+    row("dev/ttyUSB0", Exact, "not a port");
+    row("", Exact, "empty");
+    row(" ", Lenient, "empty");
+    row("tcp://h:1", Exact, "net tcp://h:1");
+    row(" RFC2217://[::1]:2217", Lenient, "net rfc2217://[::1]:2217");
+    row("tcp://h", Lenient, "bad address");
+  }
+
+  void portChoicesRead() {
+    QFETCH(QString, text);
+    QFETCH(PortReading, reading);
+    QFETCH(QString, readAs);
+    const auto read = readPortChoice(text, reading);
+    QString seen;
+    if (const auto* choice = std::get_if<PortChoice>(&read)) {
+      if (choice->listNumber())
+        seen = QStringLiteral("list %1").arg(*choice->listNumber());
+      else
+        seen = (choice->device() ? QStringLiteral("path ") : QStringLiteral("net ")) + choice->text();
+      QCOMPARE(portChoiceIn(choice->text(), PortReading::Exact), std::optional<PortChoice>(*choice));
+    } else {
+      const std::array names{"empty", "not a port", "out of range", "bad address"};
+      seen = QString::fromLatin1(names.at(std::size_t(std::get<PortTextProblem>(read))));
+      QVERIFY(!portChoiceIn(text, reading));
+    }
+    QCOMPARE(seen, readAs);
   }
 
   void portTextsIgnoreTheProcessLocale() {
