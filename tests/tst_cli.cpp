@@ -286,15 +286,9 @@ class CliTest : public QObject {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("named");
     const QString absent = QStringLiteral("/dev/zelqon-absent-%1").arg(QCoreApplication::applicationPid());
-    QTest::newRow("number") << "32767"
-                            << "COM32767";
-    QTest::newRow("COMn") << "COM32767"
-                          << "COM32767";
-    QTest::newRow("path") << absent << absent;
-    QTest::newRow("rfc2217") << "rfc2217://127.0.0.1:1"
-                             << "rfc2217://127.0.0.1:1";
-    QTest::newRow("tcp") << "tcp://127.0.0.1:1"
-                         << "tcp://127.0.0.1:1";
+    for (const QString& port : {QStringLiteral("32767"), QStringLiteral("COM32767"), absent,
+                                QStringLiteral("rfc2217://127.0.0.1:1"), QStringLiteral("tcp://127.0.0.1:1")})
+      QTest::newRow(qPrintable(port)) << port << (port.startsWith('3') ? "COM" + port : port);
   }
 
   void profilesNameTheirPortInEveryForm() {
