@@ -44,6 +44,12 @@ Run finish(QProcess& process, int waitMs = 30000) {
 
 Run run(const QStringList& arguments) { return finish(*start(arguments)); }
 
+// Ctrl+C to the run, never to pid 0 (this whole process group) once it ended.
+void interrupt(QProcess& process) {
+  if (const qint64 pid = process.processId(); pid > 0)
+    ::kill(pid_t(pid), SIGINT);
+}
+
 // Reads standard error until `text` has appeared in it.
 bool waitForError(QProcess& process, QString& seen, const QString& text, int waitMs = 3000) {
   const QDeadlineTimer deadline(waitMs);
@@ -199,7 +205,7 @@ class CliTest : public QObject {
     QString err;
     QVERIFY2(waitForError(*process, err, QStringLiteral("comando 1 de 4")), qPrintable(err));
     if (status == kInterrupted)
-      ::kill(pid_t(process->processId()), SIGINT);
+      interrupt(*process);
     else
       controller.hangUp();
     const Run result = finish(*process, 5000);
@@ -309,7 +315,7 @@ class CliTest : public QObject {
       QString err;
       const QString expected = arguments.size() > 2 ? other : named;
       QVERIFY2(waitForError(*apply, err, QStringLiteral("porta %1").arg(expected), 5000), qPrintable(err));
-      ::kill(pid_t(apply->processId()), SIGINT);
+      interrupt(*apply);
       const Run applied = finish(*apply, 5000);
       QCOMPARE(applied.status, kNoSuchPort);
       QVERIFY2(!(err + applied.err).contains(arguments.size() > 2 ? named : other), qPrintable(err + applied.err));
