@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -154,7 +155,7 @@ const QString kProfileText = QStringLiteral(
     "  debounce_ms = 100           # 0 a 10000, de 100 em 100\n"
     "  hang_ms = 100\n"
     "\n"
-    "Registro da sessão: send, factory, monitor, apply e atualizar anotam cada\n"
+    "Registro da sessão: %1 anotam cada\n"
     "mensagem enviada e cada byte recebido, com data e hora, em um arquivo por dia\n"
     "na pasta $XDG_STATE_HOME/zelqon (~/.local/state/zelqon), a mesma da janela.");
 
@@ -172,12 +173,23 @@ const QString kExitStatusText = QStringLiteral(
     "     (apply: o código da primeira falha)\n"
     "130  interrompido com Ctrl+C; a mensagem em andamento é concluída\n");
 
-QString commandNames(const QString& lastJoin) {
+// The names of the commands `wanted` holds for, as a sentence lists them.
+QString namesOf(const std::function<bool(const CommandEntry&)>& wanted, const QString& lastJoin) {
   QStringList names;
-  for (const CommandEntry& entry : commandTable())
-    names.append(QString::fromLatin1(entry.name));
+  for (const CommandEntry& entry : commandTable()) {
+    if (wanted(entry))
+      names.append(QString::fromLatin1(entry.name));
+  }
   const QString last = names.takeLast();
-  return names.join(QStringLiteral(", ")) + lastJoin + last;
+  return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + lastJoin + last;
+}
+
+QString commandNames(const QString& lastJoin) {
+  return namesOf([](const CommandEntry&) { return true; }, lastJoin);
+}
+
+QString namesTaking(Argument argument) {
+  return namesOf([argument](const CommandEntry& entry) { return entry.argument == argument; }, QStringLiteral(", "));
 }
 
 QString description() {
@@ -191,17 +203,14 @@ QString description() {
     help.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(16, QLatin1Char(' ')));
     text += QStringLiteral("  %1%2\n").arg(head.leftJustified(14), help);
   }
-  return text + QLatin1Char('\n') + kProfileText;
+  const auto recorded = [](const CommandEntry& entry) { return entry.options.contains(Option::Record); };
+  return text + QLatin1Char('\n') + kProfileText.arg(namesOf(recorded, QStringLiteral(" e ")));
 }
 
 // The commands that take `option`, as its help names them.
 QString commandsTaking(Option option) {
-  QStringList names;
-  for (const CommandEntry& entry : commandTable()) {
-    if (entry.options.contains(option))
-      names.append(QString::fromLatin1(entry.name));
-  }
-  return names.join(QStringLiteral(", ")) + QStringLiteral(": ");
+  return namesOf([option](const CommandEntry& entry) { return entry.options.contains(option); }, QStringLiteral(", ")) +
+         QStringLiteral(": ");
 }
 
 // Input refused: caught in parseCommandLine() and returned as a Refusal.
@@ -274,7 +283,8 @@ class Reader {
     m_parser.addPositionalArgument(QStringLiteral("comando"), commandNames(QStringLiteral(" ou ")) + QLatin1Char('.'),
                                    QStringLiteral("comando"));
     m_parser.addPositionalArgument(QStringLiteral("argumento"),
-                                   QStringLiteral("send: o rádio programado, de 1 a 4; apply, check: o perfil."),
+                                   QStringLiteral("%1: o rádio programado, de 1 a 4; %2: o perfil.")
+                                       .arg(namesTaking(Argument::Radio), namesTaking(Argument::Profile)),
                                    QStringLiteral("[RÁDIO|PERFIL]"));
   }
 
