@@ -2,48 +2,164 @@
 
 #include "engine/profile_text.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <array>
+#include <functional>
 #include <limits>
+#include <stdexcept>
 
 namespace zelqon::cli {
 
 namespace {
 
-const QString kCommandsText = QStringLiteral(
-    "Programa a controladora de interligação de rádios ZELQON pela porta serial\n"
-    "(19200 bit/s, 8N1), sem janela: para bancadas e scripts.\n"
-    "\n"
-    "Comandos:\n"
-    "  ports         Lista as portas seriais com a numeração da lista da janela:\n"
-    "                número, dispositivo e descrição, separados por tabulação.\n"
-    "  send RÁDIO    Envia a programação do RÁDIO (1 a 4). Sem opções, os valores\n"
-    "                de partida da janela: COR ATIVO ALTO, nenhum PTT, debounce e\n"
-    "                hang de 100 ms.\n"
-    "  factory       Envia a programação de fábrica: as quatro mensagens fixas,\n"
-    "                3 s entre uma e outra, cada passo informado na saída de erro.\n"
-    "  monitor       Copia para a saída padrão, byte a byte, o que a controladora\n"
-    "                envia, até o fim de --seconds ou Ctrl+C.\n"
-    "  apply PERFIL  Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
-    "                3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
-    "                do perfil, a menos que --port diga outra.\n"
-    "  check PERFIL  Confere um perfil: nada na saída quando está certo (código 0),\n"
-    "                ou uma linha com arquivo:linha:coluna e o motivo (código 2).\n"
-    "\n"
+enum class Option { Port, Cor, Ptt, Debounce, Hang, Seconds, DryRun, NoRecord, Record };
+constexpr std::size_t kOptionCount = 9;
+
+struct OptionEntry {
+  Option option;
+  QStringList names;  // the long name last: refusals use it
+  const char* help;
+  const char* valueName;  // nullptr: a switch
+};
+
+// What a command takes after its name.
+enum class Argument { None, Radio, Profile };
+
+enum class Command { Ports, Send, Factory, Monitor, Apply, Check, Atualizar };
+
+struct CommandEntry {
+  Command command;
+  const char* name;
+  Argument argument;
+  QList<Option> options;
+  const char* help;  // lines after the first are indented under it
+};
+
+// In the order of Option.
+const std::array<OptionEntry, kOptionCount>& optionTable() {
+  static const std::array<OptionEntry, kOptionCount> table{{
+      {Option::Port,
+       {QStringLiteral("p"), QStringLiteral("port")},
+       "número da porta, como na lista da janela (padrão: 1; COM3 é o número 3), caminho do dispositivo, como "
+       "/dev/ttyUSB0, ou servidor serial de rede: rfc2217://SERVIDOR:PORTA (o programa ajusta a linha para %1 8N1) "
+       "ou tcp://SERVIDOR:PORTA (a linha é a configurada no servidor).",
+       "porta"},
+      {Option::Cor,
+       {QStringLiteral("cor")},
+       "nível ativo da entrada COR do rádio, alto ou baixo (ou 1 e 0). Padrão: alto.",
+       "nível"},
+      {Option::Ptt,
+       {QStringLiteral("ptt")},
+       "os rádios que o RÁDIO aciona, separados por vírgula, como 1,3; nunca ele mesmo. Padrão: nenhum.",
+       "rádios"},
+      {Option::Debounce,
+       {QStringLiteral("debounce")},
+       "tempo de debounce (DelayDT) em ms, de 0 a 10000 de 100 em 100, ou como na lista da janela (00100). "
+       "Padrão: 100.",
+       "ms"},
+      {Option::Hang,
+       {QStringLiteral("hang")},
+       "tempo de hang (DelayHT), nos mesmos valores de --debounce. Padrão: 100.",
+       "ms"},
+      {Option::Seconds,
+       {QStringLiteral("seconds")},
+       "encerra depois de tantos segundos. Padrão: só com Ctrl+C.",
+       "segundos"},
+      {Option::DryRun,
+       {QStringLiteral("n"), QStringLiteral("dry-run")},
+       "mostra o que seria escrito, uma mensagem por linha, sem abrir nem procurar a porta.",
+       nullptr},
+      {Option::NoRecord, {QStringLiteral("no-record")}, "não grava o registro da sessão.", nullptr},
+      {Option::Record,
+       {QStringLiteral("record")},
+       "grava o registro da sessão neste arquivo (acrescenta ao fim) em vez da pasta por usuário.",
+       "arquivo"},
+  }};
+  return table;
+}
+
+const QList<CommandEntry>& commandTable() {
+  using enum Option;
+  static const QList<CommandEntry> table{
+      {Command::Ports,
+       "ports",
+       Argument::None,
+       {},
+       "Lista as portas seriais com a numeração da lista da janela:\n"
+       "número, dispositivo e descrição, separados por tabulação."},
+      {Command::Send,
+       "send",
+       Argument::Radio,
+       {Port, Cor, Ptt, Debounce, Hang, DryRun, NoRecord, Record},
+       "Envia a programação do RÁDIO (1 a 4). Sem opções, os valores\n"
+       "de partida da janela: COR ATIVO ALTO, nenhum PTT, debounce e\n"
+       "hang de 100 ms."},
+      {Command::Factory,
+       "factory",
+       Argument::None,
+       {Port, DryRun, NoRecord, Record},
+       "Envia a programação de fábrica: as quatro mensagens fixas,\n"
+       "3 s entre uma e outra, cada passo informado na saída de erro."},
+      {Command::Monitor,
+       "monitor",
+       Argument::None,
+       {Port, Seconds, NoRecord, Record},
+       "Copia para a saída padrão, byte a byte, o que a controladora\n"
+       "envia, até o fim de --seconds ou Ctrl+C."},
+      {Command::Apply,
+       "apply",
+       Argument::Profile,
+       {Port, DryRun, NoRecord, Record},
+       "Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
+       "3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
+       "do perfil, a menos que --port diga outra."},
+      {Command::Check,
+       "check",
+       Argument::Profile,
+       {},
+       "Confere um perfil: nada na saída quando está certo (código 0),\n"
+       "ou uma linha com arquivo:linha:coluna e o motivo (código 2)."},
+      {Command::Atualizar,
+       "atualizar",
+       Argument::None,
+       {Port, DryRun, NoRecord, Record},
+       "Envia o comando Atualizar, como o botão da janela: os nove\n"
+       "caracteres, sem fim de linha."},
+  };
+  return table;
+}
+
+QString argumentName(Argument argument) {
+  switch (argument) {
+    case Argument::None:
+      break;
+    case Argument::Radio:
+      return QStringLiteral("RÁDIO");
+    case Argument::Profile:
+      return QStringLiteral("PERFIL");
+  }
+  return {};
+}
+
+const QString kProfileText = QStringLiteral(
     "Perfil de site: texto TOML em UTF-8, editável à mão, por exemplo:\n"
     "  versao = 1\n"
     "  [site]                      # opcional\n"
     "  nome = \"Pico do Jaraguá\"\n"
-    "  porta = \"rfc2217://10.8.0.5:2217\"   # ou \"1\", \"/dev/ttyUSB0\", tcp://...\n"
+    "  porta = \"rfc2217://10.8.0.5:2217\"   # ou \"1\", \"COM1\", \"/dev/ttyUSB0\", tcp://...\n"
     "  [radio1]                    # radio1 a radio4, todos obrigatórios\n"
     "  cor = \"alto\"                # ou \"baixo\"\n"
     "  aciona = [2, 4]             # rádios acionados (PTT); [] nenhum\n"
     "  debounce_ms = 100           # 0 a 10000, de 100 em 100\n"
     "  hang_ms = 100\n"
     "\n"
-    "Registro da sessão: send, factory, monitor e apply anotam cada mensagem enviada\n"
-    "e cada byte recebido, com data e hora, em um arquivo por dia na pasta\n"
-    "$XDG_STATE_HOME/zelqon (~/.local/state/zelqon), a mesma da janela.");
+    "Registro da sessão: %1 anotam cada\n"
+    "mensagem enviada e cada byte recebido, com data e hora, em um arquivo por dia\n"
+    "na pasta $XDG_STATE_HOME/zelqon (~/.local/state/zelqon), a mesma da janela.");
 
 const QString kExitStatusText = QStringLiteral(
     "\n"
@@ -54,10 +170,60 @@ const QString kExitStatusText = QStringLiteral(
     "  4  acesso à porta negado; na rede: o servidor fechou a conexão logo ao abri-la\n"
     "      (outro cliente usa a porta serial dele)\n"
     "  5  falha de escrita ou outra falha de entrada e saída; na rede: sem resposta a\n"
-    "      tempo, servidor sem RFC 2217 ou que recusou 19200 8N1\n"
+    "      tempo, servidor sem RFC 2217 ou que recusou %1 8N1\n"
     "  6  conexão perdida: o dispositivo foi desconectado ou o servidor caiu\n"
     "     (apply: o código da primeira falha)\n"
     "130  interrompido com Ctrl+C; a mensagem em andamento é concluída\n");
+
+// The names of the commands `wanted` holds for, as a sentence lists them.
+QString namesOf(const std::function<bool(const CommandEntry&)>& wanted, const QString& lastJoin) {
+  QStringList names;
+  for (const CommandEntry& entry : commandTable()) {
+    if (wanted(entry))
+      names.append(QString::fromLatin1(entry.name));
+  }
+  const QString last = names.takeLast();
+  return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + lastJoin + last;
+}
+
+QString commandNames(const QString& lastJoin) {
+  return namesOf([](const CommandEntry&) { return true; }, lastJoin);
+}
+
+QString namesTaking(Argument argument) {
+  return namesOf([argument](const CommandEntry& entry) { return entry.argument == argument; }, QStringLiteral(", "));
+}
+
+QString description() {
+  QString text = QStringLiteral(
+                     "Programa a controladora de interligação de rádios ZELQON pela porta serial\n"
+                     "(%1 bit/s, 8N1), sem janela: para bancadas e scripts.\n\nComandos:\n")
+                     .arg(kLineBitRate);
+  for (const CommandEntry& entry : commandTable()) {
+    const QString head = QString::fromLatin1(entry.name) + QLatin1Char(' ') + argumentName(entry.argument);
+    QString help = QString::fromUtf8(entry.help);
+    help.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(16, QLatin1Char(' ')));
+    text += QStringLiteral("  %1%2\n").arg(head.leftJustified(14), help);
+  }
+  const auto recorded = [](const CommandEntry& entry) { return entry.options.contains(Option::Record); };
+  return text + QLatin1Char('\n') + kProfileText.arg(namesOf(recorded, QStringLiteral(" e ")));
+}
+
+// The commands that take `option`, as its help names them.
+QString commandsTaking(Option option) {
+  return namesOf([option](const CommandEntry& entry) { return entry.options.contains(option); }, QStringLiteral(", ")) +
+         QStringLiteral(": ");
+}
+
+// Input refused: caught in parseCommandLine() and returned as a Refusal.
+class Refused : public std::runtime_error {
+ public:
+  explicit Refused(QString text) : std::runtime_error("refused"), m_text(std::move(text)) {}
+  [[nodiscard]] const QString& text() const { return m_text; }
+
+ private:
+  QString m_text;
+};
 
 // Decimal digits alone, no sign or blanks, up to `highest`.
 std::optional<int> plainNumber(const QString& text, int highest) {
@@ -76,26 +242,6 @@ std::optional<int> radioNumber(const QString& text) {
   return radio && *radio >= 1 ? radio : std::nullopt;
 }
 
-QString commandName(Command command) {
-  switch (command) {
-    case Command::Ports:
-      return QStringLiteral("ports");
-    case Command::Send:
-      return QStringLiteral("send");
-    case Command::Factory:
-      return QStringLiteral("factory");
-    case Command::Monitor:
-      return QStringLiteral("monitor");
-    case Command::Apply:
-      return QStringLiteral("apply");
-    case Command::Check:
-      return QStringLiteral("check");
-  }
-  return {};
-}
-
-}  // namespace
-
 std::optional<DelayTime> delayEntry(const QString& text) {
   if (const auto entry = DelayTime::fromListText(text))
     return entry;
@@ -103,220 +249,213 @@ std::optional<DelayTime> delayEntry(const QString& text) {
   return milliseconds ? DelayTime::fromMilliseconds(*milliseconds) : std::nullopt;
 }
 
-std::optional<PortChoice> portChoice(const QString& text) {
-  if (looksLikeNetworkAddress(text)) {
-    const auto address = parseNetworkAddress(text);
-    return address ? std::optional<PortChoice>(PortChoice{1, {}, *address}) : std::nullopt;
+QString portRefusal(PortTextProblem problem, const QString& text) {
+  switch (problem) {
+    case PortTextProblem::NumberOutOfRange:
+      return QStringLiteral("--port: os números de porta vão de 1 a 32767, não \"%1\".").arg(text);
+    case PortTextProblem::BadNetworkAddress:
+      return QStringLiteral(
+                 "--port: \"%1\" não é um endereço de rede válido (rfc2217://SERVIDOR:PORTA ou "
+                 "tcp://SERVIDOR:PORTA, porta de 1 a 65535).")
+          .arg(text);
+    case PortTextProblem::Empty:
+    case PortTextProblem::NotAPort:
+      break;
   }
-  if (text.contains(QLatin1Char('/')))
-    return PortChoice{1, text, {}};
-  const auto number = plainNumber(text, std::numeric_limits<qint16>::max());
-  if (!number || *number < 1)
-    return std::nullopt;
-  return PortChoice{qint16(*number), {}, {}};
+  return QStringLiteral(
+             "--port: use o número da porta (1, 2, ... ou COM1), o caminho do dispositivo "
+             "(/dev/ttyUSB0) ou rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, não \"%1\".")
+      .arg(text);
 }
 
-CommandLine::CommandLine()
-    : m_help(m_parser.addHelpOption()),
-      m_version(m_parser.addVersionOption()),
-      m_port({QStringLiteral("p"), QStringLiteral("port")},
-             QStringLiteral("Número da porta, como na lista da janela (padrão: 1), caminho do "
-                            "dispositivo, como /dev/ttyUSB0, ou servidor serial de rede: "
-                            "rfc2217://SERVIDOR:PORTA (o programa ajusta a linha para 19200 8N1) ou "
-                            "tcp://SERVIDOR:PORTA (a linha é a configurada no servidor)."),
-             QStringLiteral("porta")),
-      m_cor(QStringLiteral("cor"),
-            QStringLiteral("send: nível ativo da entrada COR do rádio, alto ou baixo (ou 1 e 0). "
-                           "Padrão: alto."),
-            QStringLiteral("nível")),
-      m_ptt(QStringLiteral("ptt"),
-            QStringLiteral("send: os rádios que o RÁDIO aciona, separados por vírgula, como 1,3; "
-                           "nunca ele mesmo. Padrão: nenhum."),
-            QStringLiteral("rádios")),
-      m_debounce(QStringLiteral("debounce"),
-                 QStringLiteral("send: tempo de debounce (DelayDT) em ms, de 0 a 10000 de 100 em 100, "
-                                "ou como na lista da janela (00100). Padrão: 100."),
-                 QStringLiteral("ms")),
-      m_hang(QStringLiteral("hang"),
-             QStringLiteral("send: tempo de hang (DelayHT), nos mesmos valores de --debounce. Padrão: 100."),
-             QStringLiteral("ms")),
-      m_seconds(QStringLiteral("seconds"),
-                QStringLiteral("monitor: encerra depois de tantos segundos. Padrão: só com Ctrl+C."),
-                QStringLiteral("segundos")),
-      m_dryRun({QStringLiteral("n"), QStringLiteral("dry-run")},
-               QStringLiteral("send, factory, apply: mostra o que seria escrito, uma mensagem por linha, sem "
-                              "abrir a porta.")),
-      m_noRecord(QStringLiteral("no-record"), QStringLiteral("Não grava o registro da sessão.")),
-      m_record(QStringLiteral("record"),
-               QStringLiteral("Grava o registro da sessão neste arquivo (acrescenta ao fim) em vez da pasta "
-                              "por usuário."),
-               QStringLiteral("arquivo")) {
-  m_parser.setApplicationDescription(kCommandsText);
-  m_parser.addOptions({m_port, m_cor, m_ptt, m_debounce, m_hang, m_seconds, m_dryRun, m_noRecord, m_record});
-  m_parser.addPositionalArgument(QStringLiteral("comando"),
-                                 QStringLiteral("ports, send, factory, monitor, apply ou check."),
-                                 QStringLiteral("comando"));
-  m_parser.addPositionalArgument(QStringLiteral("argumento"),
-                                 QStringLiteral("send: o rádio programado, de 1 a 4; apply, check: o perfil."),
-                                 QStringLiteral("[RÁDIO|PERFIL]"));
-}
-
-Request CommandLine::parse(const QStringList& arguments) {
-  if (!m_parser.parse(arguments))
-    throw UsageError(m_parser.errorText());
-  if (m_parser.isSet(m_help)) {
-    const QByteArray text = (m_parser.helpText() + kExitStatusText).toUtf8();
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    std::exit(0);
+// QCommandLineParser with the options of the table, read one run.
+class Reader {
+ public:
+  Reader() {
+    m_parser.setApplicationDescription(description());
+    for (const OptionEntry& entry : optionTable()) {
+      const QString help = commandsTaking(entry.option) +
+                           QString::fromUtf8(entry.help).replace(QLatin1String("%1"), QString::number(kLineBitRate));
+      QCommandLineOption option = entry.valueName
+                                      ? QCommandLineOption(entry.names, help, QString::fromUtf8(entry.valueName))
+                                      : QCommandLineOption(entry.names, help);
+      m_options.append(option);
+      m_parser.addOption(option);
+    }
+    m_parser.addPositionalArgument(QStringLiteral("comando"), commandNames(QStringLiteral(" ou ")) + QLatin1Char('.'),
+                                   QStringLiteral("comando"));
+    m_parser.addPositionalArgument(QStringLiteral("argumento"),
+                                   QStringLiteral("%1: o rádio programado, de 1 a 4; %2: o perfil.")
+                                       .arg(namesTaking(Argument::Radio), namesTaking(Argument::Profile)),
+                                   QStringLiteral("[RÁDIO|PERFIL]"));
   }
-  if (m_parser.isSet(m_version))
-    m_parser.showVersion();
-  return readRequest();
-}
 
-Request CommandLine::readRequest() const {
-  const QStringList positional = m_parser.positionalArguments();
-  if (positional.isEmpty())
-    throw UsageError(QStringLiteral("falta o comando: ports, send, factory, monitor, apply ou check (veja --help)."));
+  ParseResult parse(const QStringList& arguments) {
+    if (!m_parser.parse(arguments))
+      return Refusal{m_parser.errorText()};
+    if (m_parser.isSet(m_help))
+      return ShownText{m_parser.helpText() + QLatin1Char('\n') + describeProfileKeys() +
+                       kExitStatusText.arg(kLineBitRate)};
+    if (m_parser.isSet(m_version))
+      return ShownText{QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+                       QLatin1Char('\n')};
+    try {
+      return readRequest();
+    } catch (const Refused& refused) {
+      return Refusal{refused.text()};
+    }
+  }
 
-  Request request;
-  const QString& name = positional.first();
-  qsizetype expectedArguments = 1;
-  if (name == QLatin1String("ports")) {
-    request.command = Command::Ports;
-    requireOnly(Command::Ports, {});
-  } else if (name == QLatin1String("send")) {
-    request.command = Command::Send;
-    requireOnly(Command::Send, {&m_port, &m_cor, &m_ptt, &m_debounce, &m_hang, &m_dryRun, &m_noRecord, &m_record});
-    expectedArguments = 2;
-    if (positional.size() < 2)
-      throw UsageError(QStringLiteral("send precisa do número do rádio, de 1 a 4."));
-    const auto radio = radioNumber(positional.at(1));
-    if (!radio)
-      throw UsageError(QStringLiteral("rádio inválido: \"%1\"; os rádios são 1, 2, 3 e 4.").arg(positional.at(1)));
-    request.radio = *radio;
-    readProgram(request);
-  } else if (name == QLatin1String("factory")) {
-    request.command = Command::Factory;
-    requireOnly(Command::Factory, {&m_port, &m_dryRun, &m_noRecord, &m_record});
-  } else if (name == QLatin1String("monitor")) {
-    request.command = Command::Monitor;
-    requireOnly(Command::Monitor, {&m_port, &m_seconds, &m_noRecord, &m_record});
-    if (m_parser.isSet(m_seconds)) {
-      const auto seconds = plainNumber(m_parser.value(m_seconds), std::numeric_limits<int>::max() / 1000);
+ private:
+  [[nodiscard]] bool isSet(Option option) const { return m_parser.isSet(m_options.at(qsizetype(option))); }
+  [[nodiscard]] QString value(Option option) const { return m_parser.value(m_options.at(qsizetype(option))); }
+  [[nodiscard]] QString longName(Option option) const {
+    return QStringLiteral("--") + m_options.at(qsizetype(option)).names().constLast();
+  }
+
+  [[nodiscard]] Request readRequest() const {
+    const QStringList positional = m_parser.positionalArguments();
+    if (positional.isEmpty())
+      throw Refused(QStringLiteral("falta o comando: %1 (veja --help).").arg(commandNames(QStringLiteral(" ou "))));
+    const QString& name = positional.first();
+    const auto& commands = commandTable();
+    const auto entry = std::find_if(commands.cbegin(), commands.cend(),
+                                    [&name](const CommandEntry& e) { return name == QLatin1String(e.name); });
+    if (entry == commands.cend())
+      throw Refused(QStringLiteral("comando desconhecido: \"%1\"; os comandos são %2.")
+                        .arg(name, commandNames(QStringLiteral(" e "))));
+    for (const OptionEntry& option : optionTable()) {
+      if (isSet(option.option) && !entry->options.contains(option.option))
+        throw Refused(QStringLiteral("a opção %1 não se aplica ao comando %2.").arg(longName(option.option), name));
+    }
+    const qsizetype expected = entry->argument == Argument::None ? 1 : 2;
+    if (positional.size() < expected) {
+      throw Refused(entry->argument == Argument::Radio
+                        ? QStringLiteral("%1 precisa do número do rádio, de 1 a 4.").arg(name)
+                        : QStringLiteral("%1 precisa do arquivo do perfil (.zelqon).").arg(name));
+    }
+    if (positional.size() > expected)
+      throw Refused(QStringLiteral("argumento a mais: \"%1\".").arg(positional.at(expected)));
+
+    Request request;
+    request.work = readWork(entry->command, positional);
+    if (isSet(Option::Port)) {
+      auto port = readPortChoice(value(Option::Port), PortReading::Exact);
+      if (const auto* problem = std::get_if<PortTextProblem>(&port))
+        throw Refused(portRefusal(*problem, value(Option::Port)));
+      request.port = std::get<PortChoice>(port);
+    } else if (const auto* apply = std::get_if<ApplyProfile>(&request.work); apply && apply->profile.port) {
+      request.port = *apply->profile.port;
+    }
+    if (isSet(Option::DryRun))
+      request.delivery = Delivery::DryRun;
+    readRecord(request);
+    return request;
+  }
+
+  [[nodiscard]] Work readWork(Command command, const QStringList& positional) const {
+    switch (command) {
+      case Command::Ports:
+        return ListPorts{};
+      case Command::Send:
+        return readSend(positional.at(1));
+      case Command::Factory:
+        return SendFactory{};
+      case Command::Monitor:
+        return readMonitor();
+      case Command::Apply:
+        return ApplyProfile{readProfile(positional.at(1))};
+      case Command::Check:
+        (void)readProfile(positional.at(1));
+        return CheckProfile{};
+      case Command::Atualizar:
+        break;
+    }
+    return SendAtualizar{};
+  }
+
+  static SiteProfile readProfile(const QString& path) {
+    ProfileReadResult read = readSiteProfile(path);
+    if (!read.profile)
+      throw Refused(describeProfileProblem(read.problem));
+    return std::move(*read.profile);
+  }
+
+  [[nodiscard]] Monitor readMonitor() const {
+    Monitor monitor;
+    if (isSet(Option::Seconds)) {
+      const auto seconds = plainNumber(value(Option::Seconds), std::numeric_limits<int>::max() / 1000);
       if (!seconds || *seconds < 1)
-        throw UsageError(QStringLiteral("--seconds: use um número inteiro de segundos maior que zero, não \"%1\".")
-                             .arg(m_parser.value(m_seconds)));
-      request.seconds = *seconds;
+        throw Refused(QStringLiteral("--seconds: use um número inteiro de segundos maior que zero, não \"%1\".")
+                          .arg(value(Option::Seconds)));
+      monitor.seconds = *seconds;
     }
-  } else if (name == QLatin1String("apply") || name == QLatin1String("check")) {
-    const bool apply = name == QLatin1String("apply");
-    request.command = apply ? Command::Apply : Command::Check;
-    if (apply)
-      requireOnly(Command::Apply, {&m_port, &m_dryRun, &m_noRecord, &m_record});
-    else
-      requireOnly(Command::Check, {});
-    expectedArguments = 2;
-    readProfile(request, positional);
-  } else {
-    throw UsageError(
-        QStringLiteral("comando desconhecido: \"%1\"; os comandos são ports, send, factory, monitor, apply e check.")
-            .arg(name));
-  }
-  if (positional.size() > expectedArguments)
-    throw UsageError(QStringLiteral("argumento a mais: \"%1\".").arg(positional.at(expectedArguments)));
-
-  if (m_parser.isSet(m_port)) {
-    const auto port = portChoice(m_parser.value(m_port));
-    if (!port)
-      throw UsageError(QStringLiteral("--port: use o número da porta (1, 2, ...), o caminho do dispositivo "
-                                      "(/dev/ttyUSB0) ou rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, não \"%1\".")
-                           .arg(m_parser.value(m_port)));
-    request.port = *port;
-  }
-  request.dryRun = m_parser.isSet(m_dryRun);
-  readRecord(request);
-  return request;
-}
-
-void CommandLine::readProfile(Request& request, const QStringList& positional) const {
-  const QString command = commandName(request.command);
-  if (positional.size() < 2)
-    throw UsageError(QStringLiteral("%1 precisa do arquivo do perfil (.zelqon).").arg(command));
-  const ProfileReadResult read = readSiteProfile(positional.at(1));
-  if (!read.profile)
-    throw UsageError(describeProfileProblem(read.problem));
-  request.profile = *read.profile;
-  // The profile's port, unless --port names another.
-  if (request.command == Command::Apply && !request.profile.port.isEmpty() && !m_parser.isSet(m_port)) {
-    const auto port = portChoice(request.profile.port);
-    if (!port)
-      throw UsageError(QStringLiteral("%1: a porta \"%2\" do perfil não é uma que este programa abra aqui; "
-                                      "use --port.")
-                           .arg(positional.at(1), request.profile.port));
-    request.port = *port;
-  }
-}
-
-void CommandLine::readRecord(Request& request) const {
-  if (m_parser.isSet(m_noRecord) && m_parser.isSet(m_record))
-    throw UsageError(QStringLiteral("use --no-record ou --record, não os dois."));
-  if (m_parser.isSet(m_noRecord)) {
-    request.record = RecordMode::Off;
-  } else if (m_parser.isSet(m_record)) {
-    if (m_parser.value(m_record).isEmpty())
-      throw UsageError(QStringLiteral("--record precisa do nome do arquivo."));
-    request.record = RecordMode::OneFile;
-    request.recordFile = m_parser.value(m_record);
-  }
-}
-
-void CommandLine::requireOnly(Command command, const QList<const QCommandLineOption*>& allowed) const {
-  for (const QCommandLineOption* option :
-       {&m_port, &m_cor, &m_ptt, &m_debounce, &m_hang, &m_seconds, &m_dryRun, &m_noRecord, &m_record}) {
-    if (m_parser.isSet(*option) && !allowed.contains(option))
-      throw UsageError(QStringLiteral("a opção --%1 não se aplica ao comando %2.")
-                           .arg(option->names().constLast(), commandName(command)));
-  }
-}
-
-void CommandLine::readProgram(Request& request) const {
-  RadioProgram& program = request.program;
-  if (m_parser.isSet(m_cor)) {
-    const QString level = m_parser.value(m_cor).toLower();
-    if (level == QLatin1String("alto") || level == QLatin1String("1"))
-      program.corLevel = CorLevel::ActiveHigh;
-    else if (level == QLatin1String("baixo") || level == QLatin1String("0"))
-      program.corLevel = CorLevel::ActiveLow;
-    else
-      throw UsageError(QStringLiteral("--cor: use alto ou baixo (ou 1 e 0), não \"%1\".").arg(m_parser.value(m_cor)));
+    return monitor;
   }
 
-  if (m_parser.isSet(m_ptt)) {
-    for (const QString& item : m_parser.value(m_ptt).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-      const auto target = radioNumber(item.trimmed());
-      if (!target)
-        throw UsageError(
-            QStringLiteral("--ptt: \"%1\" não é um rádio; use 1 a 4, separados por vírgula.").arg(item.trimmed()));
-      if (*target == request.radio)
-        throw UsageError(QStringLiteral("--ptt: o rádio %1 não pode acionar a si mesmo.").arg(*target));
-      if (program.keyedRadios.contains(*target))
-        throw UsageError(QStringLiteral("--ptt: o rádio %1 aparece mais de uma vez.").arg(*target));
-      program.keyedRadios.set(*target, true);
+  void readRecord(Request& request) const {
+    if (isSet(Option::NoRecord) && isSet(Option::Record))
+      throw Refused(QStringLiteral("use --no-record ou --record, não os dois."));
+    if (isSet(Option::NoRecord)) {
+      request.record = RecordMode::Off;
+    } else if (isSet(Option::Record)) {
+      if (value(Option::Record).isEmpty())
+        throw Refused(QStringLiteral("--record precisa do nome do arquivo."));
+      request.record = RecordMode::OneFile;
+      request.recordFile = value(Option::Record);
     }
   }
 
-  const auto readDelay = [this](const QCommandLineOption& option, DelayTime& field) {
-    if (!m_parser.isSet(option))
-      return;
-    const auto entry = delayEntry(m_parser.value(option));
-    if (!entry)
-      throw UsageError(QStringLiteral("--%1: \"%2\" não é um dos tempos da lista (0 a 10000 ms, de 100 em 100).")
-                           .arg(option.names().constLast(), m_parser.value(option)));
-    field = *entry;
-  };
-  readDelay(m_debounce, program.debounce);
-  readDelay(m_hang, program.hang);
-}
+  [[nodiscard]] SendRadio readSend(const QString& radioText) const {
+    SendRadio send;
+    const auto radio = radioNumber(radioText);
+    if (!radio)
+      throw Refused(QStringLiteral("rádio inválido: \"%1\"; os rádios são 1, 2, 3 e 4.").arg(radioText));
+    send.radio = *radio;
+    RadioProgram& program = send.program;
+    if (isSet(Option::Cor)) {
+      const QString level = value(Option::Cor).toLower();
+      if (level == QLatin1String("alto") || level == QLatin1String("1"))
+        program.corLevel = CorLevel::ActiveHigh;
+      else if (level == QLatin1String("baixo") || level == QLatin1String("0"))
+        program.corLevel = CorLevel::ActiveLow;
+      else
+        throw Refused(QStringLiteral("--cor: use alto ou baixo (ou 1 e 0), não \"%1\".").arg(value(Option::Cor)));
+    }
+    if (isSet(Option::Ptt)) {
+      for (const QString& item : value(Option::Ptt).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const auto target = radioNumber(item.trimmed());
+        if (!target)
+          throw Refused(
+              QStringLiteral("--ptt: \"%1\" não é um rádio; use 1 a 4, separados por vírgula.").arg(item.trimmed()));
+        if (*target == send.radio)
+          throw Refused(QStringLiteral("--ptt: o rádio %1 não pode acionar a si mesmo.").arg(*target));
+        if (program.keyedRadios.contains(*target))
+          throw Refused(QStringLiteral("--ptt: o rádio %1 aparece mais de uma vez.").arg(*target));
+        program.keyedRadios.set(*target, true);
+      }
+    }
+    for (const auto& [option, field] :
+         {std::pair{Option::Debounce, &program.debounce}, {Option::Hang, &program.hang}}) {
+      if (!isSet(option))
+        continue;
+      const auto entry = delayEntry(value(option));
+      if (!entry)
+        throw Refused(QStringLiteral("%1: \"%2\" não é um dos tempos da lista (0 a 10000 ms, de 100 em 100).")
+                          .arg(longName(option), value(option)));
+      *field = *entry;
+    }
+    return send;
+  }
+
+  QCommandLineParser m_parser;
+  QCommandLineOption m_help = m_parser.addHelpOption();
+  QCommandLineOption m_version = m_parser.addVersionOption();
+  QList<QCommandLineOption> m_options;  // indexed by Option
+};
+
+}  // namespace
+
+ParseResult parseCommandLine(const QStringList& arguments) { return Reader().parse(arguments); }
 
 }  // namespace zelqon::cli

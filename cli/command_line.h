@@ -4,91 +4,59 @@
 #include "protocol/radio_program.h"
 #include "protocol/site_profile.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-#include <stdexcept>
+#include <variant>
 
 namespace zelqon::cli {
 
-enum class Command { Ports, Send, Factory, Monitor, Apply, Check };
+// What each command asks for, read and checked in full.
+struct ListPorts {};
+struct CheckProfile {};
+struct SendRadio {
+  int radio = 1;
+  RadioProgram program;  // the window's start-up values unless told otherwise
+};
+struct SendFactory {};
+struct ApplyProfile {
+  SiteProfile profile;
+};
+struct Monitor {
+  std::optional<int> seconds;  // none runs until stopped
+};
+struct SendAtualizar {};
+using Work = std::variant<ListPorts, CheckProfile, SendRadio, SendFactory, ApplyProfile, Monitor, SendAtualizar>;
 
 // Where the session record goes: the daily files of the per-user folder, one
 // given file, or nowhere.
 enum class RecordMode { DailyFiles, OneFile, Off };
 
-// The port to use: a number of the window's list, a device given by path,
-// or a network serial server.
-struct PortChoice {
-  qint16 number = 1;   // the window's link starts at port 1
-  QString devicePath;  // when set, the one device of the run, taken as number 1
-  std::optional<NetworkAddress> network;
-};
+// Whether the messages go to the controller or are only shown.
+enum class Delivery { Write, DryRun };
 
-// What one run of the program is asked to do, checked in full.
+// One run of the program. `port`, `record` and `delivery` keep their
+// defaults for a command that takes no such option.
 struct Request {
-  Command command = Command::Ports;
-  int radio = 0;         // send: 1..4
-  RadioProgram program;  // send: the window's start-up values unless told otherwise
-  PortChoice port;
-  bool dryRun = false;
-  std::optional<int> seconds;  // monitor: none runs until stopped
-  SiteProfile profile;         // apply, check: the file as read
+  Work work;
+  PortChoice port;  // the list's port 1: the window's link starts there
   RecordMode record = RecordMode::DailyFiles;
   QString recordFile;  // RecordMode::OneFile
+  Delivery delivery = Delivery::Write;
 };
 
+// A text that ends the run at once with status 0: --help, --version.
+struct ShownText {
+  QString text;
+};
 // Input refused before anything is opened; the text is the one line shown.
-class UsageError : public std::runtime_error {
- public:
-  explicit UsageError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
-  [[nodiscard]] const QString& text() const { return m_text; }
-
- private:
-  QString m_text;
+struct Refusal {
+  QString text;
 };
+using ParseResult = std::variant<Request, ShownText, Refusal>;
 
-// The options and commands of zelqon-cli on QCommandLineParser.
-class CommandLine {
- public:
-  CommandLine();
-
-  // Reads `arguments` (the program's name first). --help and --version print
-  // and end the program here; anything else not understood or out of range
-  // raises UsageError.
-  [[nodiscard]] Request parse(const QStringList& arguments);
-
- private:
-  [[nodiscard]] Request readRequest() const;
-  void requireOnly(Command command, const QList<const QCommandLineOption*>& allowed) const;
-  void readProgram(Request& request) const;
-  void readProfile(Request& request, const QStringList& positional) const;
-  void readRecord(Request& request) const;
-
-  QCommandLineParser m_parser;
-  QCommandLineOption m_help;
-  QCommandLineOption m_version;
-  QCommandLineOption m_port;
-  QCommandLineOption m_cor;
-  QCommandLineOption m_ptt;
-  QCommandLineOption m_debounce;
-  QCommandLineOption m_hang;
-  QCommandLineOption m_seconds;
-  QCommandLineOption m_dryRun;
-  QCommandLineOption m_noRecord;
-  QCommandLineOption m_record;
-};
-
-// A delay as the controller takes it: one of the 101 list entries ("00100"),
-// or its milliseconds ("100"). Empty when it is neither.
-[[nodiscard]] std::optional<DelayTime> delayEntry(const QString& text);
-
-// The --port text: digits for a number of the window's list, rfc2217:// or
-// tcp:// for a network serial server, another text with '/' for a device
-// path. Empty when it is none of them.
-[[nodiscard]] std::optional<PortChoice> portChoice(const QString& text);
+// Reads the program's arguments (its name first).
+[[nodiscard]] ParseResult parseCommandLine(const QStringList& arguments);
 
 }  // namespace zelqon::cli

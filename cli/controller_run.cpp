@@ -7,7 +7,6 @@
 #include "protocol/programming_message.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -23,11 +22,9 @@ void writeOut(const QByteArray& bytes) {
   std::fflush(stdout);
 }
 
-PortCatalog catalogFor(const PortChoice& port) {
-  if (port.devicePath.isEmpty())
-    return PortCatalog::fromSystem();
-  return PortCatalog({{1, PortDevice{QFileInfo(port.devicePath).fileName(), port.devicePath, {}}}});
-}
+// Only a list number needs the machine's numbering: a device path or a
+// network address never scans the ports.
+PortCatalog catalogFor(const PortChoice& port) { return port.listNumber() ? PortCatalog::fromSystem() : PortCatalog(); }
 
 // Runs one operation of the engine to its end, each step told on stderr;
 // true when it went through. Ctrl+C ends a sequence once the command in
@@ -73,7 +70,7 @@ bool runOperation(ControllerEngine& engine, const std::function<OperationStart()
   return false;
 }
 
-ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
+ExitStatus runMonitor(ControllerEngine& engine, const Monitor& monitor) {
   ExitStatus status = ExitStatus::Ok;
   if (!runOperation(
           engine, [&engine] { return engine.openPort(); }, status))
@@ -93,15 +90,13 @@ ExitStatus runMonitor(ControllerEngine& engine, const Request& request) {
   };
   StopSignals stop;
   QObject::connect(&stop, &StopSignals::stopRequested, &engine, finish);
-  if (request.seconds)
-    QTimer::singleShot(std::chrono::seconds(*request.seconds), Qt::PreciseTimer, &engine, finish);
+  if (monitor.seconds)
+    QTimer::singleShot(std::chrono::seconds(*monitor.seconds), Qt::PreciseTimer, &engine, finish);
   engine.startPolling();
   QCoreApplication::exec();
   engine.closePort();
   return status;
 }
-
-}  // namespace
 
 ExitStatus listPorts() {
   const PortCatalog catalog = PortCatalog::fromSystem();
@@ -117,29 +112,28 @@ ExitStatus listPorts() {
   return ExitStatus::Ok;
 }
 
-ExitStatus printMessages(const Request& request) {
+// The messages a request writes, one a line, as --dry-run shows them.
+QString messagesOf(const Work& work) {
   QString lines;
-  if (request.command == Command::Send) {
-    lines = buildProgrammingMessage(request.radio, request.program) + QLatin1Char('\n');
-  } else if (request.command == Command::Apply) {
+  if (const auto* send = std::get_if<SendRadio>(&work)) {
+    lines = buildProgrammingMessage(send->radio, send->program) + QLatin1Char('\n');
+  } else if (const auto* apply = std::get_if<ApplyProfile>(&work)) {
     for (int radio = 1; radio <= kRadioCount; ++radio)
-      lines += buildProgrammingMessage(radio, request.profile.radios.at(std::size_t(radio - 1))) + QLatin1Char('\n');
+      lines += buildProgrammingMessage(radio, apply->profile.radios.at(std::size_t(radio - 1))) + QLatin1Char('\n');
+  } else if (std::holds_alternative<SendAtualizar>(work)) {
+    lines = kAtualizarCommand + QLatin1Char('\n');
   } else {
     for (int radio = 1; radio <= kRadioCount; ++radio)
       lines += factoryMessage(radio) + QLatin1Char('\n');
   }
-  writeOut(lines.toLatin1());
-  return ExitStatus::Ok;
+  return lines;
 }
 
 ExitStatus runOnController(const Request& request) {
   ControllerEngine engine(catalogFor(request.port));
   // A run ends with its operation: a lost port is not opened again.
   engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
-  if (request.port.network)
-    (void)engine.changePort(*request.port.network);
-  else
-    (void)engine.changePort(request.port.number);
+  (void)engine.changePort(request.port);
   // A network port says what it is waiting for, which may take seconds.
   QObject::connect(&engine, &ControllerEngine::portStateChanged, [&engine](PortState state) {
     if (const QString text = describeConnecting(state, engine.portName()); !text.isEmpty())
@@ -153,28 +147,36 @@ ExitStatus runOnController(const Request& request) {
     engine.recordSession(new SessionRecord(oneFile ? RecordTarget::OneFile : RecordTarget::DailyFiles,
                                            oneFile ? request.recordFile : sessionRecordFolder()));
   }
-  if (request.command == Command::Monitor)
-    return runMonitor(engine, request);
-  if (request.command == Command::Apply)
-    engine.setRadioReader([&request](int radio) { return request.profile.radios.at(std::size_t(radio - 1)); });
-  else
-    engine.setRadioReader([program = request.program](int) { return program; });
+  if (const auto* monitor = std::get_if<Monitor>(&request.work))
+    return runMonitor(engine, *monitor);
+  std::function<OperationStart()> operation = [&engine] { return engine.sendFactoryProgramming(); };
+  if (const auto* apply = std::get_if<ApplyProfile>(&request.work)) {
+    engine.setRadioReader([apply](int radio) { return apply->profile.radios.at(std::size_t(radio - 1)); });
+    operation = [&engine] { return engine.sendAllRadioPrograms(); };
+  } else if (const auto* send = std::get_if<SendRadio>(&request.work)) {
+    engine.setRadioReader([program = send->program](int) { return program; });
+    operation = [&engine, radio = send->radio] { return engine.sendRadioProgram(radio); };
+  } else if (std::holds_alternative<SendAtualizar>(request.work)) {
+    operation = [&engine] { return engine.sendAtualizarCommand(); };
+  }
   ExitStatus status = ExitStatus::Ok;
-  runOperation(
-      engine,
-      [&] {
-        switch (request.command) {
-          case Command::Send:
-            return engine.sendRadioProgram(request.radio);
-          case Command::Apply:
-            return engine.sendAllRadioPrograms();
-          default:
-            return engine.sendFactoryProgramming();
-        }
-      },
-      status);
+  runOperation(engine, operation, status);
   engine.closePort();
   return status;
+}
+
+}  // namespace
+
+ExitStatus runRequest(const Request& request) {
+  if (std::holds_alternative<ListPorts>(request.work))
+    return listPorts();
+  if (std::holds_alternative<CheckProfile>(request.work))
+    return ExitStatus::Ok;  // read in full, nothing to say
+  if (request.delivery == Delivery::DryRun) {
+    writeOut(messagesOf(request.work).toLatin1());
+    return ExitStatus::Ok;
+  }
+  return runOnController(request);
 }
 
 }  // namespace zelqon::cli

@@ -5,14 +5,9 @@
 
 namespace zelqon::cli {
 
-// `ports`: the window's list, one port a line: number, device, description.
-[[nodiscard]] ExitStatus listPorts();
-
-// --dry-run: the messages `send` or `factory` would write, one a line.
-[[nodiscard]] ExitStatus printMessages(const Request& request);
-
-// `send`, `factory` or `monitor` on the controller's port, reported on
-// standard error as they go. Runs the application's event loop.
-[[nodiscard]] ExitStatus runOnController(const Request& request);
+// Runs a request read in full: `ports` lists, `check` has nothing more to say,
+// --dry-run prints the messages, the rest talk to the controller, each step
+// reported on standard error as it goes (on the application's event loop).
+[[nodiscard]] ExitStatus runRequest(const Request& request);
 
 }  // namespace zelqon::cli

@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
+
 using namespace zelqon::cli;
 
 int main(int argc, char* argv[]) {
@@ -16,20 +18,15 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationVersion(QStringLiteral(ZELQON_VERSION));
   const auto qtTexts = zelqon::installQtPortuguese();
 
-  Request request;
-  try {
-    CommandLine commandLine;
-    request = commandLine.parse(QCoreApplication::arguments());
-  } catch (const UsageError& error) {
-    printError(error.text());
+  const ParseResult parsed = parseCommandLine(QCoreApplication::arguments());
+  if (const auto* shown = std::get_if<ShownText>(&parsed)) {
+    const QByteArray text = shown->text.toUtf8();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    return int(ExitStatus::Ok);
+  }
+  if (const auto* refusal = std::get_if<Refusal>(&parsed)) {
+    printError(refusal->text);
     return int(ExitStatus::Usage);
   }
-
-  if (request.command == Command::Ports)
-    return int(listPorts());
-  if (request.command == Command::Check)
-    return int(ExitStatus::Ok);  // read in full, nothing to say
-  if (request.dryRun)
-    return int(printMessages(request));
-  return int(runOnController(request));
+  return int(runRequest(std::get<Request>(parsed)));
 }

@@ -19,6 +19,10 @@ namespace zelqon {
 
 namespace {
 
+// udev makes a device node and its links in a burst; the ports are looked for
+// once it has settled.
+constexpr std::chrono::milliseconds kRescanDelay{300};
+
 // Runs `action`; whatever it raises comes back as the LinkError the operator
 // is told about, so no step can leave a sequence running forever or throw
 // through the event loop.
@@ -97,7 +101,6 @@ void ControllerEngine::refreshPorts() {
 void ControllerEngine::watchPorts() {
   if (m_rescanTimer)
     return;
-  // udev makes a node and its links in a burst; look once it has settled.
   // /dev also reports every write to a terminal (its times change): look
   // again only when a node came or went.
   const auto nodes = [] {
@@ -105,7 +108,7 @@ void ControllerEngine::watchPorts() {
   };
   m_rescanTimer = new QTimer(this);
   m_rescanTimer->setSingleShot(true);
-  m_rescanTimer->setInterval(300);
+  m_rescanTimer->setInterval(kRescanDelay);
   connect(m_rescanTimer, &QTimer::timeout, this, [this, nodes, seen = nodes()]() mutable {
     if (QStringList now = nodes(); now != seen) {
       seen = std::move(now);
@@ -174,34 +177,31 @@ void ControllerEngine::writeRadioProgram(int radio) {
   writeText(message);
 }
 
-OperationStart ControllerEngine::changePort(std::optional<qint16> number, const QString& asTyped) {
+OperationStart ControllerEngine::changePort(const std::optional<PortChoice>& choice, const QString& asTyped) {
   if (isBusy())
     return OperationStart::RefusedBusy;
   emit busyChanged(true);
   const auto failure = failureOf(
       [&] {
-        // Closed even when the number is not taken: the next poll reopens the
-        // previous port.
+        // Closed even when the text names no port: the next poll reopens the
+        // previous one.
         m_port->close();
-        if (!number)
+        if (!choice)
           throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, asTyped.trimmed(), {});
-        m_serialPort->selectPortNumber(*number);
+        if (const NetworkAddress* address = choice->network()) {
+          attachPort(new NetworkPortService(*address, this));
+          emit portStateChanged(m_port->state());
+          return;
+        }
+        if (const DevicePath* device = choice->device())
+          m_serialPort->selectDevice(device->path);
+        else
+          m_serialPort->selectPortNumber(*choice->listNumber());
         attachPort(m_serialPort);
       },
       LinkStep::SelectPort, asTyped.trimmed());
   if (failure)
     report(Operation::ChangePort, 0, *failure, 0, 1);
-  emit busyChanged(false);
-  return OperationStart::Started;
-}
-
-OperationStart ControllerEngine::changePort(const NetworkAddress& address) {
-  if (isBusy())
-    return OperationStart::RefusedBusy;
-  emit busyChanged(true);
-  m_port->close();
-  attachPort(new NetworkPortService(address, this));
-  emit portStateChanged(m_port->state());
   emit busyChanged(false);
   return OperationStart::Started;
 }

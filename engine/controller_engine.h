@@ -89,12 +89,11 @@ class ControllerEngine final : public QObject {
   [[nodiscard]] OperationStart sendAllRadioPrograms();
   [[nodiscard]] OperationStart sendFactoryProgramming();
   [[nodiscard]] OperationStart sendAtualizarCommand();
-  // Closes the port and takes `number` for the next open; no number (a typed
-  // text that is not one) leaves the previous number in place.
-  [[nodiscard]] OperationStart changePort(std::optional<qint16> number, const QString& asTyped = {});
-  // Closes the port and takes the network serial server at `address` for the
-  // next open, which connects from the event loop.
-  [[nodiscard]] OperationStart changePort(const NetworkAddress& address);
+  // Closes the port and takes `choice` for the next open: a list number, a
+  // device by its path (opened as it is, no scan) or a network serial server
+  // (connected from the event loop). No choice (a typed text that names no
+  // port) leaves the previous port in place and is told as `asTyped`.
+  [[nodiscard]] OperationStart changePort(const std::optional<PortChoice>& choice, const QString& asTyped = {});
   // Opens the port now, for a front end that only listens.
   [[nodiscard]] OperationStart openPort();
   // Ends the running sequence once the command in progress is written: the

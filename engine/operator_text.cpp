@@ -124,6 +124,9 @@ QString describeFailure(const OperationFailure& failure, const QString& cause) {
     why = QStringLiteral(
         "O endereço não é válido: use rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, com um endereço IPv6 entre "
         "colchetes.");
+  // A device given by its path has no number to blame.
+  if (failure.error.fault() == LinkFault::NoSuchPort && failure.error.port().startsWith(QLatin1Char('/')))
+    why = QStringLiteral("Não há dispositivo com este caminho neste computador.");
   return joinLines({operationText(failure), progressText(failure), interrupted ? QString() : stepText(failure.error),
                     why, reasonText(failure.error.reason())});
 }

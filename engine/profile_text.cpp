@@ -28,8 +28,8 @@ QString timeRange() {
 }
 
 const QString kPortForms = QStringLiteral(
-    "use o número da lista (\"1\"), o dispositivo (\"/dev/ttyUSB0\", \"COM3\") ou rfc2217://HOST:PORTA ou "
-    "tcp://HOST:PORTA");
+    "use o número da lista (\"1\" ou \"COM1\", de 1 a 32767), o dispositivo (\"/dev/ttyUSB0\") ou "
+    "rfc2217://HOST:PORTA ou tcp://HOST:PORTA");
 
 // The reason alone, without the file and the place.
 QString reason(const ProfileProblem& problem) {
@@ -117,9 +117,9 @@ QString valueWords(const ProfileKey& key) {
     case ProfileValue::Version:
       return QStringLiteral("a versão do formato, %1").arg(kSiteProfileVersion);
     case ProfileValue::Text:
-      return key.text == &SiteProfile::port
-                 ? QStringLiteral("\"1\", \"/dev/ttyUSB0\", \"COM3\", rfc2217:// ou tcp://HOST:PORTA")
-                 : QStringLiteral("texto entre aspas");
+      return QStringLiteral("texto entre aspas");
+    case ProfileValue::Port:
+      return QStringLiteral("\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217:// ou tcp://HOST:PORTA");
     case ProfileValue::Level:
       return QStringLiteral("nível ativo da entrada COR: \"alto\" ou \"baixo\"");
     case ProfileValue::RadioList:

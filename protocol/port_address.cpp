@@ -1,6 +1,9 @@
 #include "protocol/port_address.h"
 
+#include "protocol/port_text.h"
+
 #include <algorithm>
+#include <limits>
 
 namespace zelqon {
 
@@ -37,7 +40,69 @@ std::optional<quint16> portOf(QStringView digits) {
   return quint16(value);
 }
 
+bool isAllDigits(QStringView text) {
+  return !text.isEmpty() &&
+         std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+// A list number as digits alone, 1..32767.
+std::variant<PortChoice, PortTextProblem> exactListNumber(QStringView digits) {
+  if (!isAllDigits(digits))
+    return PortTextProblem::NotAPort;
+  const int value = digits.size() <= 5 ? digits.toInt() : 0;
+  if (value < 1 || value > std::numeric_limits<qint16>::max())
+    return PortTextProblem::NumberOutOfRange;
+  return PortChoice(qint16(value));
+}
+
 }  // namespace
+
+std::optional<qint16> PortChoice::listNumber() const {
+  if (const auto* number = std::get_if<qint16>(&m_where))
+    return *number;
+  return std::nullopt;
+}
+
+QString PortChoice::text() const {
+  if (const auto number = listNumber())
+    return QString::number(*number);
+  if (const auto* where = device())
+    return where->path;
+  return network()->text();
+}
+
+std::variant<PortChoice, PortTextProblem> readPortChoice(QStringView text, PortReading reading) {
+  const QStringView trimmed = text.trimmed();
+  if (trimmed.isEmpty())
+    return PortTextProblem::Empty;
+  if (looksLikeNetworkAddress(trimmed)) {
+    if (auto address = parseNetworkAddress(trimmed))
+      return PortChoice(std::move(*address));
+    return PortTextProblem::BadNetworkAddress;
+  }
+  if (trimmed.startsWith(QLatin1Char('/'))) {
+    if (trimmed.size() < 2 || std::any_of(trimmed.begin(), trimmed.end(), [](QChar c) { return c.unicode() < 0x20; }))
+      return PortTextProblem::NotAPort;
+    return PortChoice(DevicePath{trimmed.toString()});
+  }
+  QStringView device = trimmed;
+  if (device.startsWith(QLatin1String("\\\\.\\")))
+    device = device.mid(4);
+  if (device.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && isAllDigits(device.mid(3)))
+    return exactListNumber(device.mid(3));
+  if (reading == PortReading::Exact)
+    return exactListNumber(trimmed);
+  if (const auto number = portNumberFromText(text); number && *number >= 1)
+    return PortChoice(*number);
+  return PortTextProblem::NumberOutOfRange;
+}
+
+std::optional<PortChoice> portChoiceIn(QStringView text, PortReading reading) {
+  auto read = readPortChoice(text, reading);
+  if (auto* choice = std::get_if<PortChoice>(&read))
+    return std::move(*choice);
+  return std::nullopt;
+}
 
 QString NetworkAddress::text() const {
   const bool ipv6 = host.contains(QLatin1Char(':'));

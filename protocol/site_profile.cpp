@@ -138,11 +138,15 @@ class ProfileChecker {
       case ProfileValue::Text:
         if (const auto* text = node.as_string()) {
           profile.*key.text = fromStd(text->get());
-          if (key.text == &SiteProfile::port)
-            checkPort(node, profile.port, refuseAs);
         } else {
           refuseAs(node, ProfileCause::NotText);
         }
+        return;
+      case ProfileValue::Port:
+        if (const auto* text = node.as_string())
+          profile.port = checkPort(node, fromStd(text->get()), refuseAs);
+        else
+          refuseAs(node, ProfileCause::NotText);
         return;
       case ProfileValue::Level:
         if (const auto* level = node.as_string()) {
@@ -178,11 +182,18 @@ class ProfileChecker {
   }
 
  private:
+  // An empty text names no port.
   template <typename Refuse>
-  static void checkPort(const toml::node& node, const QString& port, const Refuse& refuseAs) {
-    if (port.isEmpty() || isProfilePortText(port))
-      return;
-    refuseAs(node, looksLikeNetworkAddress(port) ? ProfileCause::BadNetworkAddress : ProfileCause::NotPort, port);
+  static std::optional<PortChoice> checkPort(const toml::node& node, const QString& port, const Refuse& refuseAs) {
+    const auto read = readPortChoice(port, PortReading::Exact);
+    if (const auto* choice = std::get_if<PortChoice>(&read))
+      return *choice;
+    const auto problem = std::get<PortTextProblem>(read);
+    if (problem != PortTextProblem::Empty)
+      refuseAs(node,
+               problem == PortTextProblem::BadNetworkAddress ? ProfileCause::BadNetworkAddress : ProfileCause::NotPort,
+               port);
+    return std::nullopt;
   }
 
   template <typename Refuse>
@@ -218,11 +229,6 @@ ProfileReadResult refusal(const QString& fileName, ProfileCause cause, int line 
   problem.line = line;
   problem.column = column;
   return {std::nullopt, problem, {}};
-}
-
-bool isAllDigits(QStringView text) {
-  return !text.isEmpty() &&
-         std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 // The four ways TOML quotes a text; saving keeps the one the file uses.
@@ -295,6 +301,8 @@ QByteArray valueText(const ProfileKey& key, const SiteProfile& profile, int radi
       return QByteArray::number(kSiteProfileVersion);
     case ProfileValue::Text:
       return tomlString(profile.*key.text, form);
+    case ProfileValue::Port:
+      return tomlString(profile.port ? profile.port->text() : QString(), form);
     case ProfileValue::Level:
       return tomlString(program.corLevel == CorLevel::ActiveHigh ? QStringLiteral("alto") : QStringLiteral("baixo"),
                         form);
@@ -312,6 +320,8 @@ QByteArray valueText(const ProfileKey& key, const SiteProfile& profile, int radi
 
 // A key the file lacks is written when it must be there or has a value.
 bool belongsInFile(const ProfileKey& key, const SiteProfile& profile) {
+  if (key.value == ProfileValue::Port)
+    return profile.port.has_value();
   return key.isRequired() || !(profile.*key.text).isEmpty();
 }
 
@@ -397,7 +407,7 @@ TemplateNote templateNote(const ProfileKey& key) {
   if (key.text == &SiteProfile::notes)
     return {"", "\"Observações\""};
   return {
-      "# A porta, opcional: o número da lista (\"1\"), o dispositivo (\"/dev/ttyUSB0\", \"COM3\")\n"
+      "# A porta, opcional: o número da lista (\"1\" ou \"COM1\"), o dispositivo (\"/dev/ttyUSB0\")\n"
       "# ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\".\n",
       "\"1\""};
 }
@@ -420,21 +430,6 @@ QList<ProfileKey> profileKeysOf(ProfileSection section) {
       keys.append(key);
   }
   return keys;
-}
-
-bool isProfilePortText(QStringView text) {
-  if (isAllDigits(text)) {  // a number of the port list
-    const int number = text.size() <= 5 ? text.toInt() : 0;
-    return number >= 1 && number <= 32767;
-  }
-  if (text.startsWith(QLatin1Char('/')))  // a device path
-    return text.size() > 1 && std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
-  QStringView device = text;
-  if (device.startsWith(QLatin1String("\\\\.\\")))
-    device = device.mid(4);
-  if (device.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && isAllDigits(device.mid(3)))
-    return true;
-  return parseNetworkAddress(text).has_value();
 }
 
 ProfileReadResult parseSiteProfile(const QByteArray& bytes, const QString& fileName) {

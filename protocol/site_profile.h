@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/port_address.h"
 #include "protocol/radio_program.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@ namespace zelqon {
 // wrote and rewrites only the values that changed.
 struct SiteProfile {
   std::array<RadioProgram, kRadioCount> radios;  // radios[0] is radio 1
-  QString port;                                  // as the operator wrote it; empty when the file names none
+  std::optional<PortChoice> port;                // none when the file names none
   QString siteName;
   QString notes;
 
@@ -38,7 +39,7 @@ inline const QString kSiteProfileSuffix = QStringLiteral("zelqon");
 // Where a key stands: before any section, in [site], or in each of
 // [radio1] .. [radio4].
 enum class ProfileSection { Top, Site, Radio };
-enum class ProfileValue { Version, Text, Level, RadioList, Time };
+enum class ProfileValue { Version, Text, Port, Level, RadioList, Time };
 
 // One key of the format. This table drives reading, the "missing key"
 // refusals, writing and the help text; a [site] key may be absent, every
@@ -57,7 +58,7 @@ inline constexpr std::array kProfileKeys = {
     ProfileKey{ProfileSection::Top, "versao", ProfileValue::Version},
     ProfileKey{ProfileSection::Site, "nome", ProfileValue::Text, &SiteProfile::siteName},
     ProfileKey{ProfileSection::Site, "notas", ProfileValue::Text, &SiteProfile::notes},
-    ProfileKey{ProfileSection::Site, "porta", ProfileValue::Text, &SiteProfile::port},
+    ProfileKey{ProfileSection::Site, "porta", ProfileValue::Port},
     ProfileKey{ProfileSection::Radio, "cor", ProfileValue::Level},
     ProfileKey{ProfileSection::Radio, "aciona", ProfileValue::RadioList},
     ProfileKey{ProfileSection::Radio, "debounce_ms", ProfileValue::Time, nullptr, &RadioProgram::debounce},
@@ -150,10 +151,5 @@ struct ProfileSaveResult {
 // True when the file at `path` no longer holds `known` (the bytes it held
 // when opened or last saved): another editor changed, removed or replaced it.
 [[nodiscard]] bool siteProfileChangedOnDisk(const QString& path, const QByteArray& known);
-
-// True for what a profile's `porta` may hold: a number of the port list
-// ("1"), a device path ("/dev/ttyUSB0", "COM3", "\\.\COM12") or a network
-// address (rfc2217://HOST:PORT, tcp://HOST:PORT).
-[[nodiscard]] bool isProfilePortText(QStringView text);
 
 }  // namespace zelqon

@@ -57,7 +57,7 @@ void SerialPortService::setState(PortState state) {
 }
 
 LinkError SerialPortService::linkError(LinkStep step, LinkFault fault, const QString& reason) const {
-  QString device = m_port.isOpen() ? m_openLocation : QString();
+  QString device = m_port.isOpen() ? m_openLocation : m_devicePath;
   if (device.isEmpty()) {
     if (const auto found = m_ports->device(m_number))
       device = found->systemLocation;
@@ -78,18 +78,28 @@ void SerialPortService::selectPortNumber(qint16 number) {
   if (number < 1)
     throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, QStringLiteral("COM%1").arg(number), {});
   m_number = number;
+  m_devicePath.clear();
+}
+
+void SerialPortService::selectDevice(const QString& path) { m_devicePath = path; }
+
+QString SerialPortService::displayName() const {
+  return m_devicePath.isEmpty() ? m_ports->displayName(m_number) : m_devicePath;
 }
 
 OpenProgress SerialPortService::open() {
   if (m_state == PortState::Open)
     return OpenProgress::Open;
   raiseIfHungUp(LinkStep::Open);
-  const auto device = m_ports->device(m_number);
-  // An absent adapter's node may by now belong to another one.
-  if (!device || !device->present)
-    throw linkError(LinkStep::Open, LinkFault::NoSuchPort);
-
-  m_openLocation = device->systemLocation;
+  if (m_devicePath.isEmpty()) {
+    const auto device = m_ports->device(m_number);
+    // An absent adapter's node may by now belong to another one.
+    if (!device || !device->present)
+      throw linkError(LinkStep::Open, LinkFault::NoSuchPort);
+    m_openLocation = device->systemLocation;
+  } else {
+    m_openLocation = m_devicePath;
+  }
   m_port.setPortName(m_openLocation);
   m_port.setBaudRate(kBaudRate);
   m_port.setDataBits(QSerialPort::Data8);

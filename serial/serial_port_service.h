@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/port_address.h"
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"
 
@@ -17,7 +18,7 @@ class SerialPortService final : public PortService {
   Q_OBJECT
 
  public:
-  static constexpr qint32 kBaudRate = 19200;
+  static constexpr qint32 kBaudRate = kLineBitRate;
   static constexpr std::chrono::milliseconds kWriteTimeout{2000};
 
   // `ports` is shared with whoever keeps the numbering up to date.
@@ -28,10 +29,13 @@ class SerialPortService final : public PortService {
   // Chooses port n for the next open; a number below 1 is refused. The
   // caller closes the port first.
   void selectPortNumber(qint16 number);
+  // Chooses the device at `path` for the next open, with no look at the
+  // numbering; it is named by its path. The caller closes the port first.
+  void selectDevice(const QString& path);
   [[nodiscard]] qint16 portNumber() const { return m_number; }
 
   [[nodiscard]] PortState state() const override { return m_state; }
-  [[nodiscard]] QString displayName() const override { return m_ports->displayName(m_number); }
+  [[nodiscard]] QString displayName() const override;
   [[nodiscard]] OpenProgress open() override;
   void close() override;
   void writeText(const QString& text) override;
@@ -50,6 +54,7 @@ class SerialPortService final : public PortService {
   std::shared_ptr<const PortCatalog> m_ports;
   QSerialPort m_port;
   qint16 m_number = 1;
+  QString m_devicePath;  // when set, the device in use instead of list number m_number
   QString m_openLocation;
   PortState m_state = PortState::Closed;
 };

@@ -18,7 +18,7 @@ using namespace zelqon;
 
 namespace {
 
-constexpr int kUsage = 2, kNoSuchPort = 3, kConnectionLost = 6, kInterrupted = 130;
+constexpr int kUsage = 2, kNoSuchPort = 3, kAccessDenied = 4, kIoFailure = 5, kConnectionLost = 6, kInterrupted = 130;
 
 struct Run {
   int status = -1;  // -1: crashed or still running
@@ -43,6 +43,12 @@ Run finish(QProcess& process, int waitMs = 30000) {
 }
 
 Run run(const QStringList& arguments) { return finish(*start(arguments)); }
+
+// Ctrl+C to the run, never to pid 0 (this whole process group) once it ended.
+void interrupt(QProcess& process) {
+  if (const qint64 pid = process.processId(); pid > 0)
+    ::kill(pid_t(pid), SIGINT);
+}
 
 // Reads standard error until `text` has appeared in it.
 bool waitForError(QProcess& process, QString& seen, const QString& text, int waitMs = 3000) {
@@ -85,54 +91,96 @@ class CliTest : public QObject {
   void sendWritesExactlyTheMessage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("message");
-    QTest::newRow("start-up values") << QStringList{"send", "1"} << factoryMessage(1).toLatin1();
+    QTest::addColumn<QString>("step");
+    const QString radio = QStringLiteral("Envio: comando 1 de 1 (RÁDIO %1) enviado\n");
+    QTest::newRow("start-up values") << QStringList{"send", "1"} << factoryMessage(1).toLatin1() << radio.arg(1);
     QTest::newRow("names and milliseconds")
         << QStringList{"send", "4", "--cor", "baixo", "--ptt", "1,3", "--debounce", "0", "--hang", "10000"}
-        << QByteArray("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;");
+        << QByteArray("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;") << radio.arg(4);
     QTest::newRow("flags and list entries")
         << QStringList{"send", "2", "--cor", "0", "--ptt", "4,1", "--debounce", "00500", "--hang", "9900"}
-        << QByteArray("Radio=2;COR=0;DelayDT=00500;PTT1=1;PTT2=0;PTT3=0;PTT4=1;DelayHT=09900;");
+        << QByteArray("Radio=2;COR=0;DelayDT=00500;PTT1=1;PTT2=0;PTT3=0;PTT4=1;DelayHT=09900;") << radio.arg(2);
+    // Nine characters, no line end.
+    QTest::newRow("atualizar") << QStringList{"atualizar"} << QByteArray("Atualizar")
+                               << QStringLiteral("Envio: comando 1 de 1 enviado\n");
   }
 
   void sendWritesExactlyTheMessage() {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, message);
+    QFETCH(QString, step);
     PtyPeer controller;
     const Run result = run(arguments << "--port" << controller.slavePath());
     QCOMPARE(result.status, 0);
     QCOMPARE(controller.receive(message.size() + 1, 300), message);  // and nothing after it
     QVERIFY(result.out.isEmpty());
     // A script reads the step it took on standard error.
-    QCOMPARE(result.err, QStringLiteral("Envio: comando 1 de 1 (RÁDIO %1) enviado\n").arg(arguments.at(1)));
+    QCOMPARE(result.err, step);
   }
 
-  void refusedBeforeAnyWriteWithItsOwnStatus_data() {
+  // Every command's refusals and option interplay, and each cause's exit
+  // status; "@pty" stands for the controller's port, "@held" for it while
+  // another run holds it.
+  void refusedWithItsOwnStatus_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
     // Named for this run: the serial port's lock file would make a parallel
     // run's attempt on the same name look like a port in use.
     const QString absent = QStringLiteral("/dev/zelqon-absent-%1").arg(QCoreApplication::applicationPid());
-    QTest::newRow("radio 5") << QStringList{"send", "5"} << kUsage << "5";
-    QTest::newRow("radio 0") << QStringList{"send", "0"} << kUsage << "\"0\"";
-    QTest::newRow("keys radio 0") << QStringList{"send", "1", "--ptt", "0"} << kUsage << "\"0\" não é um rádio";
-    QTest::newRow("radio routed to itself") << QStringList{"send", "2", "--ptt", "1,2"} << kUsage << "2";
-    QTest::newRow("delay between entries") << QStringList{"send", "1", "--debounce", "150"} << kUsage << "150";
-    QTest::newRow("unknown option, in Qt's Portuguese")
-        << QStringList{"send", "1", "--volume", "3"} << kUsage << "Opção desconhecida 'volume'";
-    QTest::newRow("option of another command") << QStringList{"factory", "--cor", "baixo"} << kUsage << "cor";
-    QTest::newRow("port zero") << QStringList{"send", "1", "--port", "0"} << kUsage << "0";
-    QTest::newRow("no such path") << QStringList{"send", "1", "--port", absent} << kNoSuchPort << absent;
-    QTest::newRow("no such number") << QStringList{"factory", "--port", "32767"} << kNoSuchPort << "COM32767";
+    const auto row = [](const char* name, const QStringList& arguments, int status, const QString& said) {
+      QTest::newRow(name) << arguments << status << said;
+    };
+    const QStringList pty{"--port", "@pty"};
+    const QString example = QStringLiteral(ZELQON_EXAMPLE_PROFILE);
+    row("no command", {}, kUsage, "falta o comando");
+    row("unknown command", {"reset"}, kUsage, "\"reset\"");
+    row("radio 5", QStringList{"send", "5"} + pty, kUsage, "\"5\"");
+    row("radio 0", QStringList{"send", "0"} + pty, kUsage, "\"0\"");
+    row("no radio", {"send"}, kUsage, "número do rádio");
+    row("keys radio 0", QStringList{"send", "1", "--ptt", "0"} + pty, kUsage, "\"0\" não é um rádio");
+    row("radio routed to itself", QStringList{"send", "2", "--ptt", "1,2"} + pty, kUsage, "2");
+    row("delay between entries", QStringList{"send", "1", "--debounce", "150"} + pty, kUsage, "150");
+    row("unknown option, in Qt's Portuguese", QStringList{"send", "1", "--volume", "3"} + pty, kUsage,
+        "Opção desconhecida 'volume'");
+    row("option of another command", QStringList{"factory", "--cor", "baixo"} + pty, kUsage, "--cor");
+    row("seconds of send", QStringList{"send", "1", "--seconds", "5"} + pty, kUsage, "--seconds");
+    row("ports takes no port", {"ports", "--port", "1"}, kUsage, "--port");
+    row("check takes no dry run", {"check", example, "-n"}, kUsage, "--dry-run");
+    row("monitor takes no dry run", QStringList{"monitor", "-n"} + pty, kUsage, "--dry-run");
+    row("monitor for 0 seconds", QStringList{"monitor", "--seconds", "0"} + pty, kUsage, "\"0\"");
+    row("no record and a record", QStringList{"send", "1", "--no-record", "--record", "r.log"} + pty, kUsage,
+        "--no-record ou --record");
+    row("record without a name", QStringList{"factory", "--record="} + pty, kUsage, "--record precisa");
+    row("no profile", {"apply"}, kUsage, "arquivo do perfil");
+    row("one argument too many", QStringList{"atualizar", "x"} + pty, kUsage, "argumento a mais: \"x\"");
+    row("port zero", {"send", "1", "--port", "0"}, kUsage, "\"0\"");
+    row("port COM0", {"atualizar", "--port", "COM0"}, kUsage, "\"COM0\"");
+    row("no network address", {"factory", "--port", "tcp://h"}, kUsage, "endereço de rede");
+    row("no such path", {"send", "1", "--port", absent}, kNoSuchPort, absent + ". Não há dispositivo com este caminho");
+    row("no such number", {"factory", "--port", "32767"}, kNoSuchPort, "COM32767");
+    row("no such COMn", {"atualizar", "--port", "COM32767"}, kNoSuchPort, "COM32767");
+    row("port held by another run", {"atualizar", "--port", "@held"}, kAccessDenied, "em uso pelo programa zelqon-cli");
+    row("no serial device", {"send", "1", "--port", "/dev/null"}, kIoFailure, "/dev/null");
   }
 
-  void refusedBeforeAnyWriteWithItsOwnStatus() {
+  void refusedWithItsOwnStatus() {
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, said);
     PtyPeer controller;
-    // A later --port wins, so the row's own port is the one read.
-    const Run result = run(QStringList{"--port", controller.slavePath()} + arguments);
+    std::unique_ptr<QProcess> holder;
+    QString holderErr;
+    if (arguments.contains(QStringLiteral("@held"))) {
+      holder = start({"monitor", "--seconds", "20", "--no-record", "--port", controller.slavePath()});
+      QVERIFY2(waitForError(*holder, holderErr, QStringLiteral("Ctrl+C")), qPrintable(holderErr));
+    }
+    arguments.replaceInStrings(QRegularExpression("^@(pty|held)$"), controller.slavePath());
+    const Run result = run(arguments);
+    if (holder) {
+      holder->terminate();
+      QCOMPARE(finish(*holder, 5000).status, 0);
+    }
     QCOMPARE(result.status, status);
     QCOMPARE(result.errLines().size(), 1);
     QVERIFY2(result.err.startsWith("zelqon-cli: ") && result.err.contains(said), qPrintable(result.err));
@@ -157,7 +205,7 @@ class CliTest : public QObject {
     QString err;
     QVERIFY2(waitForError(*process, err, QStringLiteral("comando 1 de 4")), qPrintable(err));
     if (status == kInterrupted)
-      ::kill(pid_t(process->processId()), SIGINT);
+      interrupt(*process);
     else
       controller.hangUp();
     const Run result = finish(*process, 5000);
@@ -192,7 +240,9 @@ class CliTest : public QObject {
     // Spaces alone, read by a poll of their own; then every byte value, sent
     // well before the next poll: only the read on the way out takes them.
     controller->send("   ");
-    QTest::qWait(1300);
+    // Passed on as it is read, not when the run ends: a pipe sees it now.
+    QByteArray out;
+    QTRY_COMPARE_WITH_TIMEOUT((out += process->readAllStandardOutput()), QByteArray("   "), 3000);
     const QByteArray rest = everyByte();
     controller->send(rest);
     QTest::qWait(100);
@@ -203,31 +253,24 @@ class CliTest : public QObject {
     const Run result = finish(*process, 5000);
     QCOMPARE(result.status, status);
     if (status == 0) {
-      QCOMPARE(result.out, "   " + rest);
+      QCOMPARE(out + result.out, "   " + rest);
       return;
     }
     // The run ends here: no promise that the port opens again.
     err += result.err;
-    QVERIFY2(err.contains(QStringLiteral("zelqon-cli: A porta COM1 (%1) foi desconectada e fechada.").arg(path)),
+    QVERIFY2(err.contains(QStringLiteral("zelqon-cli: A porta %1 foi desconectada e fechada.").arg(path)),
              qPrintable(err));
     QVERIFY2(err.trimmed().endsWith(QStringLiteral("Monitor encerrado.")), qPrintable(err));
     QVERIFY2(!err.contains(QStringLiteral("aberta de novo")), qPrintable(err));
   }
 
   // --dry-run prints what would be written and opens nothing: opened, this
-  // port would fail.
-  void dryRunAndProfilesAreCheckedAndApplied() {
+  // port would fail. A refused profile is one line.
+  void dryRunAndRefusedProfiles() {
     const Run factory = run({"factory", "-n", "--port", "/dev/zelqon-dry-run-only"});
     QCOMPARE(factory.status, 0);
     QCOMPARE(QString::fromLatin1(factory.out).split('\n'),
              (QStringList{factoryMessage(1), factoryMessage(2), factoryMessage(3), factoryMessage(4), {}}));
-    const QString example = QStringLiteral(ZELQON_EXAMPLE_PROFILE);
-    const Run check = run({"check", example});
-    QCOMPARE(check.status, 0);
-    QVERIFY(check.out.isEmpty() && check.err.isEmpty());
-    const Run dry = run({"apply", example, "--dry-run"});
-    QCOMPARE(dry.status, 0);
-    QCOMPARE(dry.out, kExampleMessages);
     // A refused file: one line with its place and reason, nothing opened.
     QTemporaryDir dir;
     const QString bad = exampleWith(dir, QStringLiteral("bad.zelqon"), "hang_ms = 1500", "hang_ms = 1550");
@@ -239,6 +282,43 @@ class CliTest : public QObject {
                    .match(refused.err)
                    .hasMatch(),
                qPrintable(refused.err));
+    }
+  }
+
+  // A profile's port in every form is read by check and never looked at by
+  // apply --dry-run; apply opens it (none of these is there) unless --port
+  // names another.
+  void profilesNameTheirPortInEveryForm_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("named");
+    const QString absent = QStringLiteral("/dev/zelqon-absent-%1").arg(QCoreApplication::applicationPid());
+    for (const QString& port : {QStringLiteral("32767"), QStringLiteral("COM32767"), absent,
+                                QStringLiteral("rfc2217://127.0.0.1:1"), QStringLiteral("tcp://127.0.0.1:1")})
+      QTest::newRow(qPrintable(port)) << port << (port.startsWith('3') ? "COM" + port : port);
+  }
+
+  void profilesNameTheirPortInEveryForm() {
+    QFETCH(QString, port);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    const QString profile = exampleWith(dir, QStringLiteral("site.zelqon"), "rfc2217://10.8.0.5:2217", port.toUtf8());
+    const Run check = run({"check", profile});
+    QVERIFY2(check.status == 0 && check.err.isEmpty(), qPrintable(check.err));
+    const Run dry = run({"apply", profile, "--dry-run"});
+    QCOMPARE(dry.status, 0);
+    QCOMPARE(dry.out, kExampleMessages);
+    const QString other = QStringLiteral("/dev/zelqon-other-%1").arg(QCoreApplication::applicationPid());
+    for (const QStringList& arguments :
+         {QStringList{"apply", profile}, QStringList{"apply", profile, "--port", other}}) {
+      // The first radio's failure tells the port; Ctrl+C spares the rest.
+      const auto apply = start(arguments);
+      QString err;
+      const QString expected = arguments.size() > 2 ? other : named;
+      QVERIFY2(waitForError(*apply, err, QStringLiteral("porta %1").arg(expected), 5000), qPrintable(err));
+      interrupt(*apply);
+      const Run applied = finish(*apply, 5000);
+      QCOMPARE(applied.status, kNoSuchPort);
+      QVERIFY2(!(err + applied.err).contains(arguments.size() > 2 ? named : other), qPrintable(err + applied.err));
     }
   }
 

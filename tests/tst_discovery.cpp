@@ -1,7 +1,9 @@
 // Numbering of the machine's serial devices, while the program runs too, and
-// the port list built from it.
+// the port list built from it; a device taken by its path needs none.
 
+#include "pty_peer.h"
 #include "serial/port_catalog.h"
+#include "serial/serial_port_service.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -28,6 +30,7 @@ class DiscoveryTest : public QObject {
   void windowsListHoldsComPortsUpTo16();
   void placeholderUartsAreLeftOut();
   void numbersFollowTheAdapterWhileTheProgramRuns();
+  void aDeviceByItsPathNeedsNoNumber();
 };
 
 void DiscoveryTest::posixNumbersUsbAdaptersFirstInNaturalOrder() {
@@ -87,6 +90,21 @@ void DiscoveryTest::numbersFollowTheAdapterWhileTheProgramRuns() {
   QVERIFY(catalog.update({uart, ch340, {"ttyUSB2", "/dev/ttyUSB2", "FT232R", ftdi.identity}}));
   QCOMPARE(catalog.devices().size(), 3);
   QCOMPARE(catalog.describe(1), QStringLiteral("COM1: /dev/ttyUSB2 (FT232R)"));
+}
+
+void DiscoveryTest::aDeviceByItsPathNeedsNoNumber() {
+  PtyPeer controller;
+  SerialPortService port(
+      PortCatalog::fromDevices(devicesNamed({"ttyUSB0", "ttyUSB1"}), PortCatalog::Numbering::InPosixOrder));
+  port.selectDevice(controller.slavePath());
+  QCOMPARE(port.displayName(), controller.slavePath());
+  QCOMPARE(port.open(), OpenProgress::Open);
+  port.writeText(QStringLiteral("Atualizar"));
+  QCOMPARE(controller.receive(9), QByteArray("Atualizar"));
+  port.close();
+  // A number chosen afterwards leaves the path behind.
+  port.selectPortNumber(2);
+  QCOMPARE(port.displayName(), QStringLiteral("COM2 (/dev/ttyUSB1)"));
 }
 
 QTEST_GUILESS_MAIN(DiscoveryTest)

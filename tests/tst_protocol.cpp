@@ -1,6 +1,6 @@
 // The radio model and the texts it becomes, and the port texts an operator
-// types: a number read as the port list reads it, whatever the process
-// locale, or a network serial server's address.
+// types: a list number (as the port box reads it, whatever the process
+// locale), a device path or a network serial server's address.
 
 #include "protocol/port_address.h"
 #include "protocol/port_text.h"
@@ -9,9 +9,12 @@
 
 #include <QTest>
 
+#include <array>
 #include <clocale>
 
 using namespace zelqon;
+
+Q_DECLARE_METATYPE(zelqon::PortReading)
 
 class ProtocolTest : public QObject {
   Q_OBJECT
@@ -53,38 +56,74 @@ class ProtocolTest : public QObject {
     QCOMPARE(DelayTime::fromListText(u"09900")->milliseconds(), 9900);
   }
 
-  void portTextsConvert_data() {
+  // Every port text through the one grammar; what it takes reads back the
+  // same from its own text.
+  void portChoicesRead_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("expected");  // -100000 for out of range
-    const int refused = -100000;
-    QTest::newRow("plain") << "3" << 3;
-    QTest::newRow("blanks around") << " \t3\n " << 3;
-    QTest::newRow("blank inside") << "1 2" << 12;
-    QTest::newRow("tab and newline inside") << "1\t6\n" << 16;
-    QTest::newRow("half up to even") << "3.5" << 4;
-    QTest::newRow("half down to even") << "2.5" << 2;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("COM prefix") << "COM3" << 0;
-    QTest::newRow("trailing letters") << "12abc" << 12;
-    QTest::newRow("minus one and a half") << "-1.5" << -2;
-    QTest::newRow("exponent") << "1e1" << 10;
-    QTest::newRow("exponent without digits") << "4e" << 4;
-    QTest::newRow("upper bound") << "32767" << 32767;
-    QTest::newRow("upper half rounds to even, out") << "32767.5" << refused;
-    QTest::newRow("lower bound") << "-32768" << -32768;
-    QTest::newRow("lower half rounds to even, in") << "-32768.5" << -32768;
-    QTest::newRow("just past lower") << "-32768.51" << refused;
-    QTest::newRow("out of range") << "40000" << refused;
-    QTest::newRow("huge exponent") << "1e999999999999" << refused;
-    QTest::newRow("non-breaking space is no blank") << QString(QChar(0x00a0)) + "3" << 0;
-    QTest::newRow("carriage return is no blank") << "\r3" << 0;
+    QTest::addColumn<PortReading>("reading");
+    QTest::addColumn<QString>("readAs");  // "list N", "path P", "net A" or the problem
+    const auto row = [](const char* text, PortReading reading, const char* readAs) {
+      QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(reading == PortReading::Exact ? "exact" : "lenient",
+                                                           QString::fromUtf8(text).toHtmlEscaped())))
+          << QString::fromUtf8(text) << reading << QString::fromUtf8(readAs);
+    };
+    using enum PortReading;
+    row(" 3 ", Exact, "list 3");
+    row("32767", Exact, "list 32767");
+    row("COM3", Exact, "list 3");
+    row("com12", Lenient, "list 12");
+    row("\\\\.\\COM12", Exact, "list 12");
+    row("COM0", Exact, "out of range");
+    row("0", Exact, "out of range");
+    row("32768", Exact, "out of range");
+    row("COM", Exact, "not a port");
+    row("COM3x", Lenient, "out of range");
+    row("1 2", Exact, "not a port");
+    row("1 2", Lenient, "list 12");
+    row("1e1", Lenient, "list 10");
+    row("4e", Lenient, "list 4");
+    row("12abc", Lenient, "list 12");
+    row("1\t6\n", Lenient, "list 16");
+    row("3.5", Lenient, "list 4");  // halves to even
+    row("2.5", Lenient, "list 2");
+    row("32767", Lenient, "list 32767");
+    row("32767.5", Lenient, "out of range");
+    row("1e999999999999", Lenient, "out of range");
+    row("\u00a03", Lenient, "out of range");  // a non-breaking space is no blank
+    row("\r3", Lenient, "out of range");
+    row("abc", Lenient, "out of range");
+    row("-1", Lenient, "out of range");
+    row("40000", Lenient, "out of range");
+    row("/dev/ttyUSB0", Exact, "path /dev/ttyUSB0");
+    row(" /dev/pts/3 ", Lenient, "path /dev/pts/3");
+    row("/", Exact, "not a port");
+    row("/dev/tty\x01", Exact, "not a port");
+    row("dev/ttyUSB0", Exact, "not a port");
+    row("", Exact, "empty");
+    row(" ", Lenient, "empty");
+    row("tcp://h:1", Exact, "net tcp://h:1");
+    row(" RFC2217://[::1]:2217", Lenient, "net rfc2217://[::1]:2217");
+    row("tcp://h", Lenient, "bad address");
   }
 
-  void portTextsConvert() {
+  void portChoicesRead() {
     QFETCH(QString, text);
-    QFETCH(int, expected);
-    const auto number = portNumberFromText(text);
-    QCOMPARE(number ? int(*number) : -100000, expected);
+    QFETCH(PortReading, reading);
+    QFETCH(QString, readAs);
+    const auto read = readPortChoice(text, reading);
+    QString seen;
+    if (const auto* choice = std::get_if<PortChoice>(&read)) {
+      if (choice->listNumber())
+        seen = QStringLiteral("list %1").arg(*choice->listNumber());
+      else
+        seen = (choice->device() ? QStringLiteral("path ") : QStringLiteral("net ")) + choice->text();
+      QCOMPARE(portChoiceIn(choice->text(), PortReading::Exact), std::optional<PortChoice>(*choice));
+    } else {
+      const std::array names{"empty", "not a port", "out of range", "bad address"};
+      seen = QString::fromLatin1(names.at(std::size_t(std::get<PortTextProblem>(read))));
+      QVERIFY(!portChoiceIn(text, reading));
+    }
+    QCOMPARE(seen, readAs);
   }
 
   void portTextsIgnoreTheProcessLocale() {

@@ -4,7 +4,6 @@
 #include "engine/profile_text.h"
 #include "engine/session_record.h"
 #include "protocol/port_address.h"
-#include "protocol/port_text.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
 #include "ui/radio_captions.h"
@@ -320,32 +319,17 @@ bool Programador::openProfile(const QString& path) {
   for (int radio = 1; radio <= kRadioCount; ++radio)
     showRadio(radio, read.profile->radios.at(std::size_t(radio - 1)));
   m_profilePortShown = m_portList->currentText().trimmed();
-  if (!read.profile->port.isEmpty())
-    takeProfilePort(read.profile->port);
+  if (read.profile->port)
+    takeProfilePort(*read.profile->port);
   m_profilePath = path;
   m_savedProfile = read.profile;
   refreshModified();
   return true;
 }
 
-void Programador::takeProfilePort(const QString& port) {
-  QString text = port;
-  // The port box knows numbers and network addresses; a device path is
-  // shown as the number the machine gives it.
-  if (port.contains(QLatin1Char('/')) && !looksLikeNetworkAddress(port)) {
-    text.clear();
-    const auto& devices = m_engine->ports().devices();
-    for (auto it = devices.cbegin(); it != devices.cend(); ++it) {
-      if (it->systemLocation == port && it->present)
-        text = QString::number(it.key());
-    }
-    if (text.isEmpty()) {
-      noteFailure(QStringLiteral("A porta %1 do perfil não está presente neste computador; a porta escolhida "
-                                 "continua a mesma.")
-                      .arg(port));
-      return;
-    }
-  }
+void Programador::takeProfilePort(const PortChoice& port) {
+  // The box takes every form a profile holds: a device path opens that device.
+  const QString text = port.text();
   m_portList->setEditText(text);
   m_profilePortShown = text;
   takePortFromList();
@@ -369,9 +353,12 @@ SiteProfile Programador::currentProfile() const {
   for (int radio = 1; radio <= kRadioCount; ++radio)
     profile.radios.at(std::size_t(radio - 1)) = readRadio(radio);
   const QString port = m_portList->currentText().trimmed();
-  // A device path in the file stays as written while the box shows the
-  // number it stands for.
-  profile.port = m_savedProfile && port == m_profilePortShown ? m_savedProfile->port : port;
+  // The port as the file has it while the box still shows what it set there.
+  if (m_savedProfile && port == m_profilePortShown) {
+    profile.port = m_savedProfile->port;
+  } else {
+    profile.port = portChoiceIn(port, PortReading::Lenient);
+  }
   return profile;
 }
 
@@ -504,10 +491,7 @@ void Programador::listPorts() {
 
 void Programador::takePortFromList() {
   const QString text = m_portList->currentText();
-  if (const auto address = parseNetworkAddress(text))
-    (void)m_engine->changePort(*address);
-  else
-    (void)m_engine->changePort(portNumberFromText(text), text);
+  (void)m_engine->changePort(portChoiceIn(text, PortReading::Lenient), text);
 }
 
 void Programador::toggleCorLevel(int radio) {

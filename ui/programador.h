@@ -90,7 +90,7 @@ class Programador final : public QWidget {
   // Whether the pages differ from the open profile, shown in the title.
   void refreshModified();
   // The port a profile names, set in the port box as if typed and left.
-  void takeProfilePort(const QString& port);
+  void takeProfilePort(const PortChoice& port);
   void runAction(layout::Action action);
   // Lists the ports and gives every radio its start-up values.
   void loadStartValues();
