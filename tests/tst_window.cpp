@@ -9,6 +9,7 @@
 #include "pty_peer.h"
 #include "ser2net_server.h"
 #include "ui/monitor_view.h"
+#include "ui/notice_queue.h"
 #include "ui/programador.h"
 #include "ui/widgets.h"
 
@@ -85,23 +86,23 @@ bool writeAll(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Answers the next question the window asks with `button`, keeping what was
-// asked and the answer's caption; a question that never comes leaves both empty.
+// Answers every question the window asks with `button` (Cancel where it has
+// none), keeping what was asked and the answer's caption.
 struct Answer {
   explicit Answer(QMessageBox::StandardButton button) {
     timer.callOnTimeout([this, button] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box)
         return;
-      timer.stop();
-      asked = box->text();
-      caption = box->button(button)->text();
-      box->button(button)->click();
+      asked.append(box->text());
+      QAbstractButton* chosen = box->button(button) ? box->button(button) : box->button(QMessageBox::Cancel);
+      caption = chosen->text();
+      chosen->click();
     });
     timer.start(10);
   }
   QTimer timer;
-  QString asked;
+  QStringList asked;
   QString caption;
 };
 
@@ -611,7 +612,7 @@ class WindowTest : public QObject {
         trigger(w.window, "recarregarPerfil");
         break;
     }
-    QTRY_COMPARE(answered.asked, QStringLiteral("Salvar as alterações em site.zelqon?"));
+    QTRY_COMPARE(answered.asked, QStringList{"Salvar as alterações em site.zelqon?"});
     const bool left = ended.count() == 1 || !w.window.isVisible() || w.window.windowTitle().startsWith("outro") ||
                       (way == Leaving::Reload && !w.window.isWindowModified());
     QCOMPARE(left, answer != QMessageBox::Cancel);
@@ -633,7 +634,7 @@ class WindowTest : public QObject {
       w.click("Botao_Sair");
       QCOMPARE(ended.count(), 1);
       QVERIFY(w.window.close());
-      QCOMPARE(none.asked, QString());
+      QCOMPARE(none.asked, QStringList());
     }
   }
 
@@ -650,8 +651,9 @@ class WindowTest : public QObject {
     for (const auto button : {QMessageBox::Cancel, QMessageBox::Yes}) {
       Answer answered(button);
       trigger(w.window, "salvarPerfil");
-      QVERIFY2(answered.asked.startsWith(QStringLiteral("O arquivo site.zelqon foi alterado fora do programa")),
-               qPrintable(answered.asked));
+      QVERIFY2(answered.asked.size() == 1 && answered.asked.at(0).startsWith(
+                                                 QStringLiteral("O arquivo site.zelqon foi alterado fora do programa")),
+               qPrintable(answered.asked.join('|')));
       QCOMPARE(readAll(path) == outside, button == QMessageBox::Cancel);
       QCOMPARE(w.window.isWindowModified(), button == QMessageBox::Cancel);
       if (button == QMessageBox::Yes)
@@ -665,7 +667,7 @@ class WindowTest : public QObject {
     w.click("R3_Cor");
     trigger(w.window, "salvarPerfil");
     QVERIFY(!w.window.isWindowModified());
-    QCOMPARE(none.asked, QString());
+    QCOMPARE(none.asked, QStringList());
   }
 
   // Opened as the desktop opens files: named on the command line, dropped on
@@ -715,6 +717,45 @@ class WindowTest : public QObject {
     QVERIFY(!listed().contains(paths.at(3)));
     recent->actions().at(1)->trigger();
     QCOMPARE(w.window.windowTitle(), QStringLiteral("p9.zelqon[*] — ZELQON"));
+  }
+
+  // The open profile, without a window: what a save would overwrite.
+  void openProfileTellsAnEditMadeOutside() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    OpenProfile profile;
+    QVERIFY(!profile.changedOnDisk() && !profile.differsFrom(SiteProfile{}));
+    QCOMPARE(profile.save(path, SiteProfile{}), std::nullopt);
+    const QByteArray saved = readAll(path);
+    const QByteArray edited = saved + "# nota\n";
+    for (const auto& [bytes, changed] : {std::pair{saved, false}, std::pair{edited, true}, std::pair{saved, false}}) {
+      QVERIFY(writeAll(path, bytes));
+      QCOMPARE(profile.changedOnDisk(), changed);
+    }
+    QVERIFY(QFile::remove(path));
+    QVERIFY(!profile.changedOnDisk());  // nothing left to overwrite
+    QVERIFY(writeAll(path, edited));
+    const ProfileReadResult read = profile.read(path);
+    QVERIFY(read.profile);
+    profile.adopt(path, *read.profile);
+    QVERIFY(!profile.changedOnDisk());
+    QVERIFY(profile.save(dir.filePath(QStringLiteral("absent/site.zelqon")), SiteProfile{}));
+    QCOMPARE(profile.path(), path);
+  }
+
+  // Notices: never handed out from inside the caller, held while a sequence runs.
+  void noticesWaitForTheEventLoopAndTheSequence() {
+    NoticeQueue queue;
+    QSignalSpy ready(&queue, &NoticeQueue::ready);
+    queue.add(QStringLiteral("a"));
+    QCOMPARE(ready.count(), 0);
+    queue.setHold(NoticeQueue::Hold::Yes);
+    queue.add(QStringLiteral("b"));
+    QTest::qWait(20);
+    QCOMPARE(ready.count(), 0);
+    queue.setHold(NoticeQueue::Hold::No);
+    QTRY_COMPARE(ready.count(), 1);
+    QCOMPARE(ready.at(0).at(0).toString(), QStringLiteral("a\n\nb"));
   }
 
   // Every way the port box and a profile's port meet: a number typed after a
