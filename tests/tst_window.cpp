@@ -9,7 +9,6 @@
 #include "pty_peer.h"
 #include "ser2net_server.h"
 #include "ui/monitor_view.h"
-#include "ui/notice_queue.h"
 #include "ui/programador.h"
 #include "ui/widgets.h"
 
@@ -338,8 +337,12 @@ class WindowTest : public QObject {
     w.click("R1_Cor");
     QCOMPARE(w.caption("R1_Cor"), QStringLiteral("ATIVO BAIXO"));
     QVERIFY(!w.window.close());
+    emit w.window.engine().recordFailed(QStringLiteral("registro"));  // told after the sequence
+    QTest::qWait(20);
+    QVERIFY(!w.notice());
     QCOMPARE(controller.receive(3 * 70, 6000), (factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
     QTRY_VERIFY(!w.window.isVisible());
+    QCOMPARE(w.notice()->text(), QStringLiteral("registro"));
     QCOMPARE(titleAtEnd, QStringLiteral("ZELQON"));
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!w.window.engine().isOpen());
@@ -621,23 +624,6 @@ class WindowTest : public QObject {
       QVERIFY(w.window.isWindowModified() && w.caption("R1_Cor") == QStringLiteral("ATIVO BAIXO"));
   }
 
-  // Nothing to lose, nothing asked: no profile open, or one just saved.
-  void leavingWithNothingUnsavedAsksNothing() {
-    QTemporaryDir dir;
-    for (const bool withProfile : {false, true}) {
-      ShownWindow w{PortCatalog()};
-      w.click("R1_Cor");
-      if (withProfile)
-        QVERIFY(w.window.saveProfileTo(dir.filePath(QStringLiteral("site.zelqon"))));
-      QSignalSpy ended(&w.window, &Programador::endRequested);
-      Answer none(QMessageBox::Cancel);
-      w.click("Botao_Sair");
-      QCOMPARE(ended.count(), 1);
-      QVERIFY(w.window.close());
-      QCOMPARE(none.asked, QStringList());
-    }
-  }
-
   // A file changed outside the program since it was read or written here:
   // Ctrl+S asks before overwriting it, and the window can read it again.
   void changesMadeOutsideAreNotOverwrittenUnasked() {
@@ -713,49 +699,9 @@ class WindowTest : public QObject {
     recent->actions().at(4)->trigger();
     QTRY_COMPARE(w.shownNotice(),
                  QStringLiteral("O perfil %1 não existe mais e saiu da lista de recentes.").arg(paths.at(3)));
-    QCOMPARE(listed().size(), 7);
-    QVERIFY(!listed().contains(paths.at(3)));
+    QCOMPARE(listed(), (QStringList{paths.at(7)} + paths.mid(0, 3) + paths.mid(4, 3)));
     recent->actions().at(1)->trigger();
     QCOMPARE(w.window.windowTitle(), QStringLiteral("p9.zelqon[*] — ZELQON"));
-  }
-
-  // The open profile, without a window: what a save would overwrite.
-  void openProfileTellsAnEditMadeOutside() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
-    OpenProfile profile;
-    QVERIFY(!profile.changedOnDisk() && !profile.differsFrom(SiteProfile{}));
-    QCOMPARE(profile.save(path, SiteProfile{}), std::nullopt);
-    const QByteArray saved = readAll(path);
-    const QByteArray edited = saved + "# nota\n";
-    for (const auto& [bytes, changed] : {std::pair{saved, false}, std::pair{edited, true}, std::pair{saved, false}}) {
-      QVERIFY(writeAll(path, bytes));
-      QCOMPARE(profile.changedOnDisk(), changed);
-    }
-    QVERIFY(QFile::remove(path));
-    QVERIFY(!profile.changedOnDisk());  // nothing left to overwrite
-    QVERIFY(writeAll(path, edited));
-    const ProfileReadResult read = profile.read(path);
-    QVERIFY(read.profile);
-    profile.adopt(path, *read.profile);
-    QVERIFY(!profile.changedOnDisk());
-    QVERIFY(profile.save(dir.filePath(QStringLiteral("absent/site.zelqon")), SiteProfile{}));
-    QCOMPARE(profile.path(), path);
-  }
-
-  // Notices: never handed out from inside the caller, held while a sequence runs.
-  void noticesWaitForTheEventLoopAndTheSequence() {
-    NoticeQueue queue;
-    QSignalSpy ready(&queue, &NoticeQueue::ready);
-    queue.add(QStringLiteral("a"));
-    QCOMPARE(ready.count(), 0);
-    queue.setHold(NoticeQueue::Hold::Yes);
-    queue.add(QStringLiteral("b"));
-    QTest::qWait(20);
-    QCOMPARE(ready.count(), 0);
-    queue.setHold(NoticeQueue::Hold::No);
-    QTRY_COMPARE(ready.count(), 1);
-    QCOMPARE(ready.at(0).at(0).toString(), QStringLiteral("a\n\nb"));
   }
 
   // Every way the port box and a profile's port meet: a number typed after a
@@ -763,33 +709,27 @@ class WindowTest : public QObject {
   void portBoxAndProfilePortStayInStep() {
     PtyPeer controller;
     ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
-    auto* list = w.get<QComboBox>("cboComm");
-    const auto type = [&](const QString& text) {
-      list->setFocus();
-      list->lineEdit()->selectAll();
-      QTest::keyClicks(list, text);
-      QTest::keyClick(list, Qt::Key_Tab);
-    };
-    type(QStringLiteral("tcp://127.0.0.1:9"));
-    QCOMPARE(w.window.engine().portName(), QStringLiteral("tcp://127.0.0.1:9"));
-    type(QStringLiteral("1"));
-    w.poll();
-    QVERIFY(w.window.engine().isOpen());
-
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    const QByteArray device = "porta = \"" + controller.slavePath().toUtf8() + '"';
     QVERIFY(w.window.saveProfileTo(path));
-    QVERIFY(
-        writeAll(path, readAll(path).replace("porta = \"1\"", "porta = \"" + controller.slavePath().toUtf8() + '"')));
+    QVERIFY(writeAll(path, readAll(path).replace("porta = \"1\"", device)));
     QVERIFY(w.window.openProfile(path));
+    auto* list = w.get<QComboBox>("cboComm");
     QCOMPARE(list->currentText(), QStringLiteral("1"));
     for (const auto& [typed, modified] : {std::pair{"tcp://127.0.0.1:9", true}, std::pair{"1", false}}) {
-      type(QString::fromLatin1(typed));
+      list->setFocus();
+      list->lineEdit()->selectAll();
+      QTest::keyClicks(list, QString::fromLatin1(typed));
+      QTest::keyClick(list, Qt::Key_Tab);
       QCOMPARE(w.window.isWindowModified(), modified);
+      QCOMPARE(w.window.engine().portName().startsWith("tcp:"), modified);
     }
+    w.poll();
+    QVERIFY(w.window.engine().isOpen());
     w.click("R1_Cor");
     trigger(w.window, "salvarPerfil");
-    QVERIFY(readAll(path).contains("porta = \"" + controller.slavePath().toUtf8() + '"'));
+    QVERIFY(readAll(path).contains(device));
   }
 
  private:
