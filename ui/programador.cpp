@@ -108,10 +108,10 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   // Whatever changes a page or the port may make it differ from the profile.
   for (int radio = 1; radio <= kRadioCount; ++radio) {
     const RadioPage& page = m_pages.at(std::size_t(radio - 1));
-    for (const auto& [list, field] :
+    for (const auto& list :
          {std::pair{page.debounce, &RadioProgram::debounce}, std::pair{page.hang, &RadioProgram::hang}}) {
-      connect(list, &QComboBox::currentIndexChanged, this,
-              [this, radio, list, field] { takeDelayList(radio, *list, field); });
+      connect(list.first, &QComboBox::currentIndexChanged, this,
+              [this, radio, list] { takeDelayList(radio, *list.first, list.second); });
     }
   }
   connect(m_portList, &QComboBox::editTextChanged, this, &Programador::refreshModified);
