@@ -11,7 +11,8 @@ int main(int argc, char* argv[]) {
   std::future<zelqon::PortCatalog> discovery = std::async(std::launch::async, &zelqon::PortCatalog::fromSystem);
 
   QApplication app(argc, argv);
+  const QString profile = zelqon::profileFromCommandLine(QApplication::arguments());
 
-  const auto window = zelqon::startProgrammingWindow([&discovery] { return discovery.get(); });
+  const auto window = zelqon::startProgrammingWindow([&discovery] { return discovery.get(); }, profile);
   return QApplication::exec();
 }

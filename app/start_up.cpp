@@ -4,11 +4,14 @@
 #include "engine/session_record.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QScreen>
 
 namespace zelqon {
 
-std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCatalog()>& discoverPorts) {
+std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCatalog()>& discoverPorts,
+                                                    const QString& profilePath) {
   QApplication::setApplicationName(QStringLiteral("zelqon"));
   // The desktop shows it after every window title that does not end with it.
   QApplication::setApplicationDisplayName(QStringLiteral("ZELQON"));
@@ -23,7 +26,22 @@ std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCata
   if (const QScreen* screen = window->screen())
     window->move(screen->availableGeometry().center() - window->rect().center());
   window->show();
+  if (!profilePath.isEmpty())
+    window->openProfile(QFileInfo(profilePath).absoluteFilePath());
   return window;
+}
+
+QString profileFromCommandLine(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Programador da controladora ZELQON."));
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("perfil"), QStringLiteral("Perfil de site (.zelqon) a abrir."),
+                               QStringLiteral("[PERFIL]"));
+  parser.process(arguments);
+  const QStringList given = parser.positionalArguments();
+  if (given.size() > 1)
+    parser.showHelp(2);
+  return given.value(0);
 }
 
 }  // namespace zelqon

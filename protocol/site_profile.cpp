@@ -623,11 +623,4 @@ ProfileSaveResult saveSiteProfile(const QString& path, const SiteProfile& profil
   return {std::nullopt, text};
 }
 
-bool siteProfileChangedOnDisk(const QString& path, const QByteArray& known) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return true;
-  return file.read(kLargestSiteProfileBytes + 1) != known || file.error() != QFileDevice::NoError;
-}
-
 }  // namespace zelqon

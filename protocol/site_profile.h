@@ -148,8 +148,4 @@ struct ProfileSaveResult {
 // keeping the old file's permissions: on failure the old file is as it was.
 [[nodiscard]] ProfileSaveResult saveSiteProfile(const QString& path, const SiteProfile& profile);
 
-// True when the file at `path` no longer holds `known` (the bytes it held
-// when opened or last saved): another editor changed, removed or replaced it.
-[[nodiscard]] bool siteProfileChangedOnDisk(const QString& path, const QByteArray& known);
-
 }  // namespace zelqon

@@ -17,9 +17,12 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,8 +41,9 @@ struct ShownWindow {
     get<QTimer>(QStringLiteral("pollTimer"))->stop();
     window.show();
     window.activateWindow();
+    // Focus and key tests mean nothing in a window that never became active.
     if (!QTest::qWaitForWindowActive(&window))
-      qWarning("window did not become active");
+      throw std::runtime_error("the window never became active");
   }
   template <typename T = QWidget>
   T* get(const QString& name) const {
@@ -81,6 +85,42 @@ bool writeAll(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Answers every question the window asks with `button` (Cancel where it has
+// none), keeping what was asked and the answer's caption.
+struct Answer {
+  explicit Answer(QMessageBox::StandardButton button) {
+    timer.callOnTimeout([this, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box)
+        return;
+      asked.append(box->text());
+      QAbstractButton* chosen = box->button(button) ? box->button(button) : box->button(QMessageBox::Cancel);
+      caption = chosen->text();
+      chosen->click();
+    });
+    timer.start(10);
+  }
+  QTimer timer;
+  QStringList asked;
+  QString caption;
+};
+
+// The ways a window leaves its pages behind.
+enum class Leaving { ExitButton, CtrlQ, WindowClose, OpenAnother, DropAnother, Reload };
+
+void trigger(const Programador& window, const char* action) {
+  window.findChild<QAction*>(QString::fromLatin1(action))->trigger();
+}
+
+void drop(Programador& window, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &event);
+}
+
 }  // namespace
 
 class WindowTest : public QObject {
@@ -88,9 +128,11 @@ class WindowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    // Whatever the environment: the session record stays out of the real home.
+    // Whatever the environment: the session record and the recent list stay
+    // out of the real home.
     QVERIFY(m_home.isValid());
     qputenv("XDG_STATE_HOME", m_home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
   }
 
   // Layout: the window and its four pages by name, caption and place; captions
@@ -99,71 +141,43 @@ class WindowTest : public QObject {
     ShownWindow w{PortCatalog()};
     // The fixed layout keeps its size below the menu bar; twips / 15 for the rectangles.
     QCOMPARE(w.get("areaFixa")->geometry(), QRect(QPoint(0, w.get("menuBar")->height()), QSize(697, 359)));
-    // The window's own controls: caption (null: none checked), place, enabled.
-    const QList<std::tuple<QString, QString, QRect, bool>> controls{
-        {"Label1", "PROGRAMADOR ZELQON", {120, 8, 329, 25}, true},
-        {"Label2", "Controle de programação de controladora para até 4 rádios", {120, 40, 329, 17}, true},
-        {"lblLabel", "Porta COM:", {552, 8, 73, 17}, true},
-        {"ProgDefa4canais", "Programação de fábrica", {344, 320, 145, 25}, true},
-        {"Botao_Sair", "ENCERRAR A UTILIZAÇÃO", {504, 320, 169, 25}, true},
-        {"EnviaProgPadrao", "Enviar PADRÃO DE PROGRAMAÇÃO (na inicialização do programa)", {24, 368, 649, 25}, false},
-        {"Label12", "Janela provisória para visualização do envio e recebimento de dados:", {24, 680, 337, 17}, true},
-        {"Command1", "Enviar comando: Atualizar", {376, 680, 177, 25}, false},
-        {"Command2", "Limpar janela", {568, 680, 105, 25}, false},
-        {"Picture1", {}, {48, 8, 73, 73}, true},
-        {"cboComm", {}, {624, 8, 49, 21}, true},
-        {"SSTab1", {}, {24, 88, 649, 225}, true},
-        {"Tela_Recebto", {}, {24, 400, 649, 273}, true},
-        {"Label11", {}, {24, 328, 305, 17}, true},
-    };
-    for (const auto& [name, caption, rect, enabled] : controls) {
-      QCOMPARE(caption.isNull() ? QString() : w.caption(name), caption);
-      QCOMPARE(w.get(name)->geometry(), rect);
-      QCOMPARE(w.get(name)->isEnabled(), enabled);
+    // Every control as the layout's tables name, caption and place it; page
+    // controls relative to the tab control's outer corner, tab strip included.
+    for (const layout::WindowControl& control : layout::kWindowControls) {
+      const QString name = QString::fromLatin1(control.name);
+      QCOMPARE(w.caption(name), QString::fromUtf8(control.caption));
+      QCOMPARE(w.get(name)->geometry(), control.rect.toPixels());
+      QCOMPARE(w.get(name)->isEnabled(), control.enabled);
     }
     QCOMPARE(w.get("Label1")->font().pixelSize(), 24);
     QVERIFY(w.get("Label1")->font().bold() && w.get("Label1")->font().italic());
     QCOMPARE(w.get("lblLabel")->font().pixelSize(), 13);
     auto* tabs = w.get<TabControl>("SSTab1");
     QCOMPARE(tabs->tabBar()->height(), 35);
-
-    // Per page: the COR box; the route boxes of rows 1 to 3; the debounce and
-    // hang captions; the signal line and the route box's top, bottom, left and right.
-    const char* const pages[4] = {
-        "Text1 Text2 Text3 Text4 Label3 Label4 Line1 Line2 Line3 Line4 Line5",
-        "Text7 Text8 Text6 Text5 Label6 Label5 Line10 Line9 Line8 Line7 Line6",
-        "Text11 Text12 Text10 Text9 Label8 Label7 Line15 Line14 Line13 Line12 Line11",
-        "Text15 Text16 Text14 Text13 Label10 Label9 Line20 Line19 Line18 Line17 Line16",
-    };
-    const QRect lineRects[5] = {
-        {80, 128, 489, 1}, {336, 72, 137, 1}, {336, 184, 137, 1}, {336, 72, 1, 113}, {472, 72, 1, 113}};
-    // Relative to the tab control's outer corner, tab strip included.
-    const auto expect = [&](const QString& name, const QString& caption, QRect rect) {
-      QCOMPARE(QRect(w.get(name)->mapTo(tabs, QPoint(0, 0)), w.get(name)->size()), rect);
-      QCOMPARE(caption.isNull() ? QString() : w.caption(name), caption);
+    const auto placed = [&](const char* name) {
+      QWidget* widget = w.get(QString::fromLatin1(name));
+      return QRect(widget->mapTo(tabs, QPoint(0, 0)), widget->size());
     };
     for (int radio = 1; radio <= 4; ++radio) {
+      const auto index = std::size_t(radio - 1);
       tabs->setCurrentIndex(radio - 1);
       QCOMPARE(tabs->tabBar()->tabText(radio - 1), QStringLiteral("RÁDIO %1").arg(radio));
-      const QStringList names = QString::fromLatin1(pages[radio - 1]).split(' ');
-      const QString r = QStringLiteral("R%1_").arg(radio);
-      expect(names[0], QStringLiteral("COR %1").arg(radio), {48, 120, 49, 19});
-      expect(r + "Cor", QStringLiteral("ATIVO ALTO"), {96, 104, 49, 49});
-      expect(names[4], QStringLiteral("Debounce Timer (mS)"), {192, 96, 113, 17});
-      expect(r + "Cor_Delay_DT", {}, {200, 120, 81, 21});
-      expect(names[5], QStringLiteral("Hang Timer (mS)"), {528, 96, 81, 17});
-      expect(r + "Cor_Delay_HT", {}, {528, 120, 81, 21});
-      for (int row = 0; row < 3; ++row) {
-        const QString button = r + QStringLiteral("Cor_PTT%1").arg(row + 2);
-        const QString routed = QStringLiteral("PTT%1").arg(row + 1 < radio ? row + 1 : row + 2);
-        expect(names[row + 1], routed, {352, 64 + 56 * row, 41, 19});
-        expect(button, QStringLiteral("Desativado"), {392, 56 + 56 * row, 65, 33});
-        QCOMPARE(w.get(button)->accessibleName(), QStringLiteral("RÁDIO %1 aciona o %2").arg(radio).arg(routed));
+      const auto pageText = [radio](const char* pattern, int routeKey) {
+        return QString::fromUtf8(pattern)
+            .replace("%1", QString::number(radio))
+            .replace("%2", QString::number(routedRadio(radio, routeKey)));
+      };
+      for (const layout::PageControl& row : layout::kPageControls) {
+        QCOMPARE(placed(row.names.at(index)), row.rect.toPixels());
+        QCOMPARE(w.caption(row.names.at(index)), pageText(row.caption, row.routeKey));
+        if (*row.accessibleName)
+          QCOMPARE(w.get(row.names.at(index))->accessibleName(), pageText(row.accessibleName, row.routeKey));
       }
-      for (int line = 0; line < 5; ++line)
-        expect(names[line + 6], {}, lineRects[line]);
-      expect(QStringLiteral("EnviaR%1").arg(radio), QStringLiteral("Enviar programação do RÁDIO %1").arg(radio),
-             {48, 176, 225, 33});
+      for (const layout::PageLine& line : layout::kPageLines) {
+        const auto [x1, y1, x2, y2] = line.line;
+        QCOMPARE(placed(line.names.at(index)),
+                 QRect(QPoint(layout::pixels(x1), layout::pixels(y1)), QPoint(layout::pixels(x2), layout::pixels(y2))));
+      }
     }
 
     // Every caption fits its control in the window's faces: labels draw from
@@ -294,23 +308,16 @@ class WindowTest : public QObject {
     QCOMPARE(w.monitor(), two + "\r\nOK\r\n\r\n" + factoryMessage(1) + "\r\n");
     QVERIFY(!w.notice());
 
-    // A toggle decides from the caption it shows: only "ATIVO BAIXO" and
-    // "Desativado" lead to active high and keyed; any other text to the other side.
-    auto* cor = w.get<QPushButton>("R1_Cor");
-    auto* route = w.get<QPushButton>("R1_Cor_PTT4");
-    for (const auto& [corShown, routeShown] : {std::pair{"ativo baixo", "Desativado "}, std::pair{"", "Ativado"}}) {
-      cor->setText(QString::fromUtf8(corShown));
-      route->setText(QString::fromUtf8(routeShown));
+    // Each click turns the value over and the caption follows it.
+    for (const auto& [shown, message] :
+         {std::pair{"ATIVO BAIXO Ativado", "COR=0;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=1"},
+          std::pair{"ATIVO ALTO Desativado", "COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0"}}) {
       w.click("R1_Cor");
       w.click("R1_Cor_PTT4");
-      QCOMPARE(cor->text() + ' ' + route->text(), QStringLiteral("ATIVO BAIXO Desativado"));
-      QCOMPARE(w.window.readRadio(1).corLevel, CorLevel::ActiveLow);
-      QVERIFY(w.window.readRadio(1).keyedRadios.isEmpty());
+      QCOMPARE(w.caption("R1_Cor") + ' ' + w.caption("R1_Cor_PTT4"), QString::fromUtf8(shown));
+      QCOMPARE(buildProgrammingMessage(1, w.window.readRadio(1)),
+               QStringLiteral("Radio=1;%1;DelayHT=00100;").arg(QString::fromUtf8(message)));
     }
-    w.click("R1_Cor");
-    w.click("R1_Cor_PTT4");
-    QCOMPARE(buildProgrammingMessage(1, w.window.readRadio(1)),
-             QStringLiteral("Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=1;DelayHT=00100;"));
 
     // The factory sequence: progress in the title, input refused, closing after.
     w.window.engine().setCommandGap(std::chrono::milliseconds(1200));  // shown as 2 s: what is left rounds up
@@ -330,8 +337,12 @@ class WindowTest : public QObject {
     w.click("R1_Cor");
     QCOMPARE(w.caption("R1_Cor"), QStringLiteral("ATIVO BAIXO"));
     QVERIFY(!w.window.close());
+    emit w.window.engine().recordFailed(QStringLiteral("registro"));  // told after the sequence
+    QTest::qWait(20);
+    QVERIFY(!w.notice());
     QCOMPARE(controller.receive(3 * 70, 6000), (factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
     QTRY_VERIFY(!w.window.isVisible());
+    QCOMPARE(w.notice()->text(), QStringLiteral("registro"));
     QCOMPARE(titleAtEnd, QStringLiteral("ZELQON"));
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!w.window.engine().isOpen());
@@ -555,6 +566,171 @@ class WindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(w.shownNotice().contains(QStringLiteral("Comandos enviados: 1 de 4.")), 6000);
     QVERIFY2(w.shownNotice().contains(QStringLiteral("A conexão com o servidor foi perdida.")),
              qPrintable(w.shownNotice()));
+  }
+
+  // Pages that differ from the open profile are never left unasked: Save
+  // writes them, Discard does not, Cancel keeps the window and the file.
+  void unsavedChangesAreNeverLostUnasked_data() {
+    QTest::addColumn<Leaving>("way");
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    const std::pair<Leaving, const char*> ways[] = {{Leaving::ExitButton, "exit"},   {Leaving::CtrlQ, "ctrl-q"},
+                                                    {Leaving::WindowClose, "close"}, {Leaving::OpenAnother, "open"},
+                                                    {Leaving::DropAnother, "drop"},  {Leaving::Reload, "reload"}};
+    for (const auto& [way, name] : ways) {
+      QTest::addRow("%s save", name) << way << QMessageBox::Save;
+      QTest::addRow("%s discard", name) << way << QMessageBox::Discard;
+      QTest::addRow("%s cancel", name) << way << QMessageBox::Cancel;
+    }
+  }
+  void unsavedChangesAreNeverLostUnasked() {
+    QFETCH(Leaving, way);
+    QFETCH(QMessageBox::StandardButton, answer);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    const QString other = dir.filePath(QStringLiteral("outro.zelqon"));
+    ShownWindow w{PortCatalog()};
+    QVERIFY(w.window.saveProfileTo(other));
+    QVERIFY(w.window.saveProfileTo(path));
+    const QByteArray before = readAll(path);
+    w.click("R1_Cor");
+    QSignalSpy ended(&w.window, &Programador::endRequested);
+    Answer answered(answer);
+    switch (way) {
+      case Leaving::ExitButton:
+        w.click("Botao_Sair");
+        break;
+      case Leaving::CtrlQ:
+        trigger(w.window, "sair");
+        break;
+      case Leaving::WindowClose:
+        w.window.close();
+        break;
+      case Leaving::OpenAnother:
+        w.window.openProfile(other);
+        break;
+      case Leaving::DropAnother:
+        drop(w.window, other);
+        break;
+      case Leaving::Reload:
+        trigger(w.window, "recarregarPerfil");
+        break;
+    }
+    QTRY_COMPARE(answered.asked, QStringList{"Salvar as alterações em site.zelqon?"});
+    const bool left = ended.count() == 1 || !w.window.isVisible() || w.window.windowTitle().startsWith("outro") ||
+                      (way == Leaving::Reload && !w.window.isWindowModified());
+    QCOMPARE(left, answer != QMessageBox::Cancel);
+    QCOMPARE(readAll(path) == before, answer != QMessageBox::Save);
+    if (answer == QMessageBox::Cancel)
+      QVERIFY(w.window.isWindowModified() && w.caption("R1_Cor") == QStringLiteral("ATIVO BAIXO"));
+  }
+
+  // A file changed outside the program since it was read or written here:
+  // Ctrl+S asks before overwriting it, and the window can read it again.
+  void changesMadeOutsideAreNotOverwrittenUnasked() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    ShownWindow w{PortCatalog()};
+    QVERIFY(w.window.saveProfileTo(path));
+    const QByteArray outside = readAll(path).replace("[radio1]\ncor = \"alto\"", "[radio1]\ncor = \"baixo\"");
+    QVERIFY(writeAll(path, outside));
+    w.click("R2_Cor");
+    for (const auto button : {QMessageBox::Cancel, QMessageBox::Yes}) {
+      Answer answered(button);
+      trigger(w.window, "salvarPerfil");
+      QVERIFY2(answered.asked.size() == 1 && answered.asked.at(0).startsWith(
+                                                 QStringLiteral("O arquivo site.zelqon foi alterado fora do programa")),
+               qPrintable(answered.asked.join('|')));
+      QCOMPARE(readAll(path) == outside, button == QMessageBox::Cancel);
+      QCOMPARE(w.window.isWindowModified(), button == QMessageBox::Cancel);
+      if (button == QMessageBox::Yes)
+        QCOMPARE(answered.caption, QStringLiteral("Sobrescrever"));
+    }
+    QVERIFY(writeAll(path, outside));
+    trigger(w.window, "recarregarPerfil");
+    QCOMPARE(w.caption("R1_Cor") + ' ' + w.caption("R2_Cor"), QStringLiteral("ATIVO BAIXO ATIVO ALTO"));
+    // What was read again is what the file holds: the next save asks nothing.
+    Answer none(QMessageBox::Cancel);
+    w.click("R3_Cor");
+    trigger(w.window, "salvarPerfil");
+    QVERIFY(!w.window.isWindowModified());
+    QCOMPARE(none.asked, QStringList());
+  }
+
+  // Opened as the desktop opens files: named on the command line, dropped on
+  // the window, or picked from the recent list, which keeps the last eight.
+  void profilesOpenTheWaysDesktopFilesDo() {
+    QTemporaryDir dir;
+    QStringList paths;
+    ShownWindow w{PortCatalog()};
+    for (int n = 1; n <= 9; ++n) {
+      paths.prepend(dir.filePath(QStringLiteral("p%1.zelqon").arg(n)));
+      w.click("R1_Cor");
+      QVERIFY(w.window.saveProfileTo(paths.first()));  // odd ones active low
+    }
+    QCOMPARE(profileFromCommandLine({"zelqon", paths.at(0)}), paths.at(0));
+    QCOMPARE(profileFromCommandLine({"zelqon"}), QString());
+    const auto started = startProgrammingWindow([] { return PortCatalog(); }, paths.at(0));
+    QCOMPARE(started->windowTitle(), QStringLiteral("p9.zelqon[*] — ZELQON"));
+    QCOMPARE(started->readRadio(1).corLevel, CorLevel::ActiveLow);
+
+    // Only a .zelqon is taken from a drop.
+    QMimeData data;
+    for (const auto& [name, taken] : {std::pair{"notas.txt", false}, std::pair{"p2.zelqon", true}}) {
+      data.setUrls({QUrl::fromLocalFile(dir.filePath(QString::fromLatin1(name)))});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&w.window, &enter);
+      QCOMPARE(enter.isAccepted(), taken);
+    }
+    drop(w.window, paths.at(7));
+    QTRY_COMPARE(w.window.windowTitle(), QStringLiteral("p2.zelqon[*] — ZELQON"));
+    QCOMPARE(w.caption("R1_Cor"), QStringLiteral("ATIVO ALTO"));
+
+    auto* recent = w.get<QMenu>(QStringLiteral("menuRecentes"));
+    const auto listed = [recent] {
+      emit recent->aboutToShow();
+      QStringList shown;
+      for (const QAction* entry : recent->actions())
+        shown.append(entry->data().toString());
+      return shown;
+    };
+    QCOMPARE(listed(), (QStringList{paths.at(7)} + paths.mid(0, 7)));
+    // An entry whose file has gone leaves the list with a notice.
+    QVERIFY(QFile::remove(paths.at(3)));
+    recent->actions().at(4)->trigger();
+    QTRY_COMPARE(w.shownNotice(),
+                 QStringLiteral("O perfil %1 não existe mais e saiu da lista de recentes.").arg(paths.at(3)));
+    QCOMPARE(listed(), (QStringList{paths.at(7)} + paths.mid(0, 3) + paths.mid(4, 3)));
+    recent->actions().at(1)->trigger();
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("p9.zelqon[*] — ZELQON"));
+  }
+
+  // Every way the port box and a profile's port meet: a number typed after a
+  // network address, the box marking the profile modified, a device path.
+  void portBoxAndProfilePortStayInStep() {
+    PtyPeer controller;
+    ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    const QByteArray device = "porta = \"" + controller.slavePath().toUtf8() + '"';
+    QVERIFY(w.window.saveProfileTo(path));
+    QVERIFY(writeAll(path, readAll(path).replace("porta = \"1\"", device)));
+    QVERIFY(w.window.openProfile(path));
+    auto* list = w.get<QComboBox>("cboComm");
+    QCOMPARE(list->currentText(), controller.slavePath());
+    const QString tcp = QStringLiteral("tcp://127.0.0.1:9");
+    for (const auto& [typed, modified] : {std::pair{tcp, true}, std::pair{controller.slavePath(), false}}) {
+      list->setFocus();
+      list->lineEdit()->selectAll();
+      QTest::keyClicks(list, typed);
+      QTest::keyClick(list, Qt::Key_Tab);
+      QCOMPARE(w.window.isWindowModified(), modified);
+      QCOMPARE(w.window.engine().portName().startsWith("tcp:"), modified);
+    }
+    w.poll();
+    QVERIFY(w.window.engine().isOpen());
+    w.click("R1_Cor");
+    trigger(w.window, "salvarPerfil");
+    QVERIFY(readAll(path).contains(device));
   }
 
  private:

@@ -6,6 +6,7 @@
 #include "protocol/port_address.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
+#include "ui/notice_queue.h"
 #include "ui/radio_captions.h"
 #include "ui/widgets.h"
 
@@ -14,6 +15,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -22,6 +25,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -59,6 +63,15 @@ bool isOperatorInput(QEvent::Type type) {
   }
 }
 
+// The first local .zelqon file among those dragged; empty when none.
+QString droppedProfile(const QMimeData* data) {
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix() == kSiteProfileSuffix)
+      return url.toLocalFile();
+  }
+  return {};
+}
+
 }  // namespace
 
 Programador::Programador(PortCatalog catalog, QWidget* parent)
@@ -69,6 +82,9 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   setWindowTitle(kWindowTitle);
   setWindowIcon(QIcon(QPixmap::fromImage(drawAppIcon(layout::kIconSize))));
   setFont(layoutFont(layout::Face::Default));
+  setAcceptDrops(true);
+  m_notices = new NoticeQueue(this);
+  connect(m_notices, &NoticeQueue::ready, this, &Programador::showFailureNotice);
 
   // The menu bar stands above the fixed layout, which keeps its own size and
   // every control's place: the window grows by the menu's height.
@@ -90,9 +106,13 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
 
   loadStartValues();
   // Whatever changes a page or the port may make it differ from the profile.
-  for (const RadioPage& page : m_pages) {
-    for (QComboBox* list : {page.debounce, page.hang})
-      connect(list, &QComboBox::currentIndexChanged, this, &Programador::refreshModified);
+  for (int radio = 1; radio <= kRadioCount; ++radio) {
+    const RadioPage& page = m_pages.at(std::size_t(radio - 1));
+    for (const auto& list :
+         {std::pair{page.debounce, &RadioProgram::debounce}, std::pair{page.hang, &RadioProgram::hang}}) {
+      connect(list.first, &QComboBox::currentIndexChanged, this,
+              [this, radio, list] { takeDelayList(radio, *list.first, list.second); });
+    }
   }
   connect(m_portList, &QComboBox::editTextChanged, this, &Programador::refreshModified);
   m_engine->startPolling();
@@ -265,6 +285,12 @@ void Programador::buildMenu() {
       &Programador::saveProfile);
   add(QStringLiteral("salvarPerfilComo"), QStringLiteral("Salvar perfil &como…"),
       QKeySequence(QStringLiteral("Ctrl+Shift+S")), &Programador::askAndSaveProfile);
+  m_reloadAction = add(QStringLiteral("recarregarPerfil"), QStringLiteral("Re&carregar perfil"),
+                       QKeySequence(QStringLiteral("F5")), &Programador::reloadProfile);
+  m_reloadAction->setEnabled(false);
+  m_recentMenu = file->addMenu(QStringLiteral("Abrir &recente"));
+  m_recentMenu->setObjectName(QStringLiteral("menuRecentes"));
+  connect(m_recentMenu, &QMenu::aboutToShow, this, &Programador::fillRecentMenu);
   file->addSeparator();
   add(QStringLiteral("abrirPastaRegistros"), QStringLiteral("Abrir pasta de &registros"), QKeySequence(),
       &Programador::openRecordFolder);
@@ -277,23 +303,85 @@ void Programador::askAndOpenProfile() {
   if (m_engine->isBusy())
     return;
   const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Abrir perfil"), QFileInfo(m_profilePath).path(),
+      QFileDialog::getOpenFileName(this, QStringLiteral("Abrir perfil"), QFileInfo(m_profile.path()).path(),
                                    QStringLiteral("Perfis ZELQON (*.zelqon);;Todos os arquivos (*)"));
   if (!path.isEmpty())
     openProfile(path);
 }
 
 void Programador::saveProfile() {
-  if (m_profilePath.isEmpty())
+  if (!m_profile.isOpen())
     askAndSaveProfile();
   else if (!m_engine->isBusy())
-    saveProfileTo(m_profilePath);
+    (void)saveOpenProfile();
+}
+
+bool Programador::saveOpenProfile() {
+  if (m_profile.changedOnDisk()) {
+    QMessageBox question(QMessageBox::Warning, kWindowTitle,
+                         QStringLiteral("O arquivo %1 foi alterado fora do programa depois de aberto ou salvo aqui.\n"
+                                        "Sobrescrever com o que a janela mostra?")
+                             .arg(m_profile.fileName()),
+                         QMessageBox::Yes | QMessageBox::Cancel, this);
+    question.setObjectName(QStringLiteral("perguntaSobrescrever"));
+    question.button(QMessageBox::Yes)->setText(QStringLiteral("Sobrescrever"));
+    question.setDefaultButton(QMessageBox::Cancel);
+    if (question.exec() != QMessageBox::Yes)
+      return false;
+  }
+  return saveProfileTo(m_profile.path());
+}
+
+void Programador::reloadProfile() {
+  if (m_profile.isOpen() && !m_engine->isBusy())
+    openProfile(m_profile.path());
+}
+
+void Programador::fillRecentMenu() {
+  m_recentMenu->clear();
+  const QStringList paths = m_recent.paths();
+  for (qsizetype i = 0; i < paths.size(); ++i) {
+    QAction* entry = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(paths.at(i)), this,
+                                             [this, path = paths.at(i)] { openRecentProfile(path); });
+    entry->setData(paths.at(i));
+  }
+  if (paths.isEmpty())
+    m_recentMenu->addAction(QStringLiteral("(nenhum)"))->setEnabled(false);
+}
+
+void Programador::openRecentProfile(const QString& path) {
+  if (m_engine->isBusy())
+    return;
+  if (!QFileInfo::exists(path)) {
+    m_recent.remove(path);
+    noteFailure(QStringLiteral("O perfil %1 não existe mais e saiu da lista de recentes.").arg(path));
+    return;
+  }
+  openProfile(path);
+}
+
+bool Programador::mayLeaveChanges() {
+  if (!isWindowModified())
+    return true;
+  QMessageBox question(QMessageBox::Question, kWindowTitle,
+                       QStringLiteral("Salvar as alterações em %1?").arg(m_profile.fileName()),
+                       QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  question.setObjectName(QStringLiteral("perguntaSalvar"));
+  question.setDefaultButton(QMessageBox::Save);
+  switch (question.exec()) {
+    case QMessageBox::Save:
+      return saveOpenProfile();
+    case QMessageBox::Discard:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void Programador::askAndSaveProfile() {
   if (m_engine->isBusy())
     return;
-  const QString suggested = m_profilePath.isEmpty() ? QStringLiteral("perfil.zelqon") : m_profilePath;
+  const QString suggested = m_profile.isOpen() ? m_profile.path() : QStringLiteral("perfil.zelqon");
   QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Salvar perfil como"), suggested,
                                               QStringLiteral("Perfis ZELQON (*.zelqon)"));
   if (path.isEmpty())
@@ -311,7 +399,11 @@ void Programador::openRecordFolder() {
 }
 
 bool Programador::openProfile(const QString& path) {
-  const ProfileReadResult read = readSiteProfile(path);
+  // Asked before reading, so that what is shown is the file as it is after
+  // any save the answer made.
+  if (!mayLeaveChanges())
+    return false;
+  const ProfileReadResult read = m_profile.read(path);
   if (!read.profile) {
     noteFailure(QStringLiteral("O perfil não foi aberto.\n%1").arg(describeProfileProblem(read.problem)));
     return false;
@@ -321,8 +413,8 @@ bool Programador::openProfile(const QString& path) {
   m_profilePortShown = m_portList->currentText().trimmed();
   if (read.profile->port)
     takeProfilePort(*read.profile->port);
-  m_profilePath = path;
-  m_savedProfile = read.profile;
+  m_profile.adopt(path, *read.profile);
+  m_recent.add(path);
   refreshModified();
   return true;
 }
@@ -337,33 +429,30 @@ void Programador::takeProfilePort(const PortChoice& port) {
 
 bool Programador::saveProfileTo(const QString& path) {
   const SiteProfile profile = currentProfile();
-  if (const ProfileSaveResult saved = saveSiteProfile(path, profile); saved.problem) {
-    noteFailure(QStringLiteral("O perfil não foi salvo.\n%1").arg(describeProfileProblem(*saved.problem)));
+  if (const auto failure = m_profile.save(path, profile)) {
+    noteFailure(QStringLiteral("O perfil não foi salvo.\n%1").arg(describeProfileProblem(*failure)));
     return false;
   }
-  m_profilePath = path;
-  m_savedProfile = profile;
+  m_recent.add(path);
   m_profilePortShown = m_portList->currentText().trimmed();
   refreshModified();
   return true;
 }
 
 SiteProfile Programador::currentProfile() const {
-  SiteProfile profile = m_savedProfile.value_or(SiteProfile{});
-  for (int radio = 1; radio <= kRadioCount; ++radio)
-    profile.radios.at(std::size_t(radio - 1)) = readRadio(radio);
+  const std::optional<SiteProfile>& saved = m_profile.saved();
+  SiteProfile profile = saved.value_or(SiteProfile{});
+  profile.radios = m_radios;
   const QString port = m_portList->currentText().trimmed();
   // The port as the file has it while the box still shows what it set there.
-  if (m_savedProfile && port == m_profilePortShown) {
-    profile.port = m_savedProfile->port;
-  } else {
-    profile.port = portChoiceIn(port, PortReading::Lenient);
-  }
+  profile.port = saved && port == m_profilePortShown ? saved->port : portChoiceIn(port, PortReading::Lenient);
   return profile;
 }
 
 void Programador::refreshModified() {
-  setWindowModified(m_savedProfile && currentProfile() != *m_savedProfile);
+  setWindowModified(m_profile.differsFrom(currentProfile()));
+  if (m_reloadAction)
+    m_reloadAction->setEnabled(m_profile.isOpen());
   refreshTitle();
 }
 
@@ -382,6 +471,8 @@ void Programador::runAction(layout::Action action) {
       m_monitor->clear();
       break;
     case layout::Action::Exit:
+      if (!mayLeaveChanges())
+        break;
       m_engine->closePort();
       emit endRequested();
       break;
@@ -429,28 +520,32 @@ void Programador::connectEngine() {
   connect(m_progressTimer, &QTimer::timeout, this, &Programador::refreshTitle);
 }
 
-RadioProgram Programador::readRadio(int radio) const {
-  const auto index = std::size_t(radio - 1);
-  RadioProgram program = m_radios.at(index);
-  const RadioPage& page = m_pages.at(index);
-  // The lists are pick-only: their text is always one of the 101 entries.
-  program.debounce = DelayTime::fromListText(page.debounce->currentText()).value_or(program.debounce);
-  program.hang = DelayTime::fromListText(page.hang->currentText()).value_or(program.hang);
-  return program;
-}
+RadioProgram Programador::readRadio(int radio) const { return m_radios.at(std::size_t(radio - 1)); }
 
 void Programador::showRadio(int radio, const RadioProgram& program) {
-  const auto index = std::size_t(radio - 1);
-  RadioPage& page = m_pages.at(index);
+  RadioProgram& shown = m_radios.at(std::size_t(radio - 1));
+  shown = program;
+  // Only what a route button can say: never the radio itself.
+  shown.keyedRadios.set(radio, false);
+  showRadioPage(radio);
+  refreshModified();
+}
+
+void Programador::showRadioPage(int radio) {
+  const RadioProgram& program = m_radios.at(std::size_t(radio - 1));
+  RadioPage& page = m_pages.at(std::size_t(radio - 1));
   page.cor->setText(corCaption(program.corLevel));
   for (int key = kFirstRouteKey; key <= kLastRouteKey; ++key)
     page.routes.at(std::size_t(key - kFirstRouteKey))
         ->setText(routeCaption(program.keyedRadios.contains(routedRadio(radio, key))));
   page.debounce->setCurrentText(program.debounce.listText());
   page.hang->setCurrentText(program.hang.listText());
-  m_radios.at(index) = program;
-  // Only what a route button can say: never the radio itself.
-  m_radios.at(index).keyedRadios.set(radio, false);
+}
+
+void Programador::takeDelayList(int radio, const QComboBox& list, DelayTime RadioProgram::*field) {
+  DelayTime& value = m_radios.at(std::size_t(radio - 1)).*field;
+  // The lists are pick-only: their text is always one of the 101 entries.
+  value = DelayTime::fromListText(list.currentText()).value_or(value);
   refreshModified();
 }
 
@@ -460,12 +555,10 @@ void Programador::loadStartValues() {
   listPorts();
 
   const QStringList delays = delayChoiceList();
-  for (std::size_t index = 0; index < m_pages.size(); ++index) {
-    for (QComboBox* list : {m_pages[index].debounce, m_pages[index].hang}) {
+  for (int radio = 1; radio <= kRadioCount; ++radio) {
+    for (QComboBox* list : {m_pages.at(std::size_t(radio - 1)).debounce, m_pages.at(std::size_t(radio - 1)).hang})
       list->addItems(delays);
-      list->setCurrentText(DelayTime().listText());
-    }
-    m_radios.at(index) = RadioProgram{};
+    showRadio(radio, RadioProgram{});
   }
 }
 
@@ -495,19 +588,16 @@ void Programador::takePortFromList() {
 }
 
 void Programador::toggleCorLevel(int radio) {
-  QPushButton* button = m_pages.at(std::size_t(radio - 1)).cor;
-  const CorToggle next = nextCorLevel(button->text());
-  button->setText(next.caption);
-  m_radios.at(std::size_t(radio - 1)).corLevel = next.level;
-  refreshModified();
+  RadioProgram program = readRadio(radio);
+  program.corLevel = program.corLevel == CorLevel::ActiveLow ? CorLevel::ActiveHigh : CorLevel::ActiveLow;
+  showRadio(radio, program);
 }
 
 void Programador::togglePttRoute(int radio, int routeKey) {
-  QPushButton* button = m_pages.at(std::size_t(radio - 1)).routes.at(std::size_t(routeKey - kFirstRouteKey));
-  const RouteToggle next = nextPttRoute(button->text());
-  button->setText(next.caption);
-  m_radios.at(std::size_t(radio - 1)).keyedRadios.set(routedRadio(radio, routeKey), next.keyed);
-  refreshModified();
+  RadioProgram program = readRadio(radio);
+  const int routed = routedRadio(radio, routeKey);
+  program.keyedRadios.set(routed, !program.keyedRadios.contains(routed));
+  showRadio(radio, program);
 }
 
 bool Programador::eventFilter(QObject* watched, QEvent* event) {
@@ -529,6 +619,7 @@ bool Programador::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Programador::onBusyChanged(bool busy) {
+  m_notices->setHold(busy ? NoticeQueue::Hold::Yes : NoticeQueue::Hold::No);
   if (busy) {
     qApp->installEventFilter(this);
     return;
@@ -540,9 +631,6 @@ void Programador::onBusyChanged(bool busy) {
     refreshTitle();
     QApplication::restoreOverrideCursor();
   }
-  // Shown once the operation has ended, never from inside it.
-  if (!m_pendingNotices.isEmpty())
-    QTimer::singleShot(0, this, &Programador::showFailureNotice);
   if (m_closeRequested)
     QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -563,9 +651,8 @@ void Programador::refreshTitle() {
   // The title ends with the program's name, so the desktop adds it no second
   // time.
   // "[*]" shows the mark while the pages differ from the open profile.
-  QString title = m_profilePath.isEmpty()
-                      ? kWindowTitle
-                      : QStringLiteral("%1[*] — %2").arg(QFileInfo(m_profilePath).fileName(), kWindowTitle);
+  QString title =
+      m_profile.isOpen() ? QStringLiteral("%1[*] — %2").arg(m_profile.fileName(), kWindowTitle) : kWindowTitle;
   const QString connecting = describeConnecting(m_engine->portState(), m_engine->portName());
   if (!connecting.isEmpty()) {
     title = QStringLiteral("%1 — %2").arg(connecting, title);
@@ -576,15 +663,9 @@ void Programador::refreshTitle() {
   setWindowTitle(title);
 }
 
-void Programador::noteFailure(const QString& text) {
-  m_pendingNotices.append(text);
-  if (!m_engine->isBusy())
-    QTimer::singleShot(0, this, &Programador::showFailureNotice);
-}
+void Programador::noteFailure(const QString& text) { m_notices->add(text); }
 
-void Programador::showFailureNotice() {
-  if (m_pendingNotices.isEmpty() || m_engine->isBusy())
-    return;
+void Programador::showFailureNotice(const QString& text) {
   if (!m_notice) {
     // Not modal: the operator can fix the cause (plug the adapter, pick
     // another port) with the notice still open.
@@ -593,8 +674,7 @@ void Programador::showFailureNotice() {
     m_notice->setWindowModality(Qt::NonModal);
     m_notice->setTextFormat(Qt::PlainText);
   }
-  m_notice->setText(m_pendingNotices.join(QStringLiteral("\n\n")));
-  m_pendingNotices.clear();
+  m_notice->setText(text);
   m_notice->show();
 }
 
@@ -605,8 +685,29 @@ void Programador::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  m_closeRequested = false;
+  if (!mayLeaveChanges()) {
+    event->ignore();
+    return;
+  }
   m_engine->closePort();
   event->accept();
+}
+
+void Programador::dragEnterEvent(QDragEnterEvent* event) {
+  if (!m_engine->isBusy() && !droppedProfile(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void Programador::dropEvent(QDropEvent* event) {
+  const QString path = droppedProfile(event->mimeData());
+  if (path.isEmpty() || m_engine->isBusy())
+    return;
+  event->acceptProposedAction();
+  // Opened once the drop has ended: the question it may ask is modal.
+  QTimer::singleShot(0, this, [this, path] { openProfile(path); });
 }
 
 }  // namespace zelqon

@@ -6,26 +6,12 @@
 
 namespace zelqon {
 
-// What the radio pages' toggle buttons show.
+// What the radio pages' toggle buttons show: a view of the radio's values,
+// which alone decide what a click changes and what a send carries.
 inline const QString kCorActiveHigh = QStringLiteral("ATIVO ALTO");
 inline const QString kCorActiveLow = QStringLiteral("ATIVO BAIXO");
 inline const QString kRouteOn = QStringLiteral("Ativado");
 inline const QString kRouteOff = QStringLiteral("Desativado");
-
-// A toggle's next caption and the value that follows it. The toggles decide
-// from the caption the operator sees, never from the value: only the one
-// compared caption ("ATIVO BAIXO", "Desativado") leads to active high or
-// keyed; any other text leads to active low or not keyed.
-struct CorToggle {
-  QString caption;
-  CorLevel level = CorLevel::ActiveHigh;
-};
-struct RouteToggle {
-  QString caption;
-  bool keyed = false;
-};
-[[nodiscard]] CorToggle nextCorLevel(const QString& currentCaption);
-[[nodiscard]] RouteToggle nextPttRoute(const QString& currentCaption);
 
 [[nodiscard]] inline const QString& corCaption(CorLevel level) {
   return level == CorLevel::ActiveHigh ? kCorActiveHigh : kCorActiveLow;

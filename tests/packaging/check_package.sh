@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Validates the menu entry and the AppStream data, then builds the Debian
-# package into a temporary directory and checks what it holds and depends on.
-#   check_package.sh CPACK CPACK_CONFIG DESKTOP_FILE METAINFO_FILE SIZE...
+# Validates the menu entry, the profile file type and the AppStream data, then
+# builds the Debian package into a temporary directory and checks what it holds
+# and depends on.
+#   check_package.sh CPACK CPACK_CONFIG DESKTOP_FILE METAINFO_FILE MIME_FILE SIZE...
 set -euo pipefail
 
 cpack=$1
 cpack_config=$2
 desktop=$3
 metainfo=$4
-shift 4
+mime=$5
+shift 5
 sizes=("$@")
 
 failures=0
@@ -17,7 +19,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file readelf lintian; do
+for tool in desktop-file-validate update-mime-database appstreamcli dpkg-deb dpkg-shlibdeps file readelf lintian; do
   command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (make test installs it)" >&2; exit 1; }
 done
 [[ ${#sizes[@]} -gt 0 ]] || { echo "FAIL: no icon sizes given" >&2; exit 1; }
@@ -36,6 +38,20 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# The profile file type: the desktop's own database takes it, *.zelqon maps to
+# it with the program's icon, and the menu entry opens it with the file given.
+mime_type=application/x-zelqon-profile
+mkdir -p "$work/mime/packages"
+cp "$mime" "$work/mime/packages/zelqon.xml"
+if ! report=$(XDG_DATA_DIRS=$work update-mime-database "$work/mime" 2>&1) || [[ -n "$report" ]]; then
+  fail "update-mime-database on $mime"
+  echo "$report" >&2
+fi
+grep -qx "[0-9]*:$mime_type:\*\.zelqon" "$work/mime/globs2" 2>/dev/null || fail "*.zelqon does not map to $mime_type"
+grep -qx "$mime_type:zelqon" "$work/mime/icons" 2>/dev/null || fail "$mime_type has not the icon zelqon"
+grep -qx "MimeType=$mime_type;" "$desktop" || fail "the menu entry does not open $mime_type"
+grep -Eq '^Exec=[^ ]+ %f$' "$desktop" || fail "the menu entry takes no file (%f)"
 
 if ! "$cpack" --config "$cpack_config" -G DEB -B "$work" >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log" >&2
@@ -66,6 +82,7 @@ has '-rw-r--r--' usr/share/applications/zelqon.desktop || fail "usr/share/applic
 has '-rw-r--r--' "usr/share/metainfo/$metainfo_name" || fail "usr/share/metainfo/$metainfo_name missing"
 has '-rw-r--r--' usr/share/doc/zelqon/copyright || fail "usr/share/doc/zelqon/copyright missing"
 has '-rw-r--r--' usr/share/doc/zelqon/exemplo.zelqon || fail "usr/share/doc/zelqon/exemplo.zelqon missing"
+has '-rw-r--r--' usr/share/mime/packages/zelqon.xml || fail "usr/share/mime/packages/zelqon.xml missing"
 for size in "${sizes[@]}"; do
   has '-rw-r--r--' "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png" ||
     fail "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png missing"
@@ -90,6 +107,7 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 cmp -s "$desktop" "$root/usr/share/applications/zelqon.desktop" || fail "the packaged menu entry differs from $desktop"
 cmp -s "$metainfo" "$root/usr/share/metainfo/$metainfo_name" || fail "the packaged AppStream data differs from $metainfo"
+cmp -s "$mime" "$root/usr/share/mime/packages/zelqon.xml" || fail "the packaged file type differs from $mime"
 example=$(dirname "$desktop")/exemplo.zelqon
 cmp -s "$example" "$root/usr/share/doc/zelqon/exemplo.zelqon" || fail "the packaged example profile differs from $example"
 for size in "${sizes[@]}"; do
