@@ -211,6 +211,7 @@ bool ControllerEngine::interrupt() {
     return false;
   Sequence& sequence = *m_sequence;
   switch (sequence.phase) {
+    case Phase::Running:
     case Phase::AwaitingConfirmation:
       // The command in progress is out only once confirmed; then it stops.
       sequence.phase = Phase::StoppingAfterConfirmation;
@@ -220,7 +221,6 @@ bool ControllerEngine::interrupt() {
     case Phase::AwaitingOpen:
       m_port->close();
       break;
-    case Phase::Running:
     case Phase::Pausing:
       break;
   }
@@ -284,7 +284,8 @@ void ControllerEngine::runStep() {
     endStep(failure);
     return;
   }
-  m_sequence->phase = Phase::AwaitingConfirmation;
+  if (m_sequence->phase == Phase::Running)
+    m_sequence->phase = Phase::AwaitingConfirmation;
   m_port->requestDrain();
 }
 

@@ -78,7 +78,8 @@ enum class Story {
   SilentWhileMonitored,
   LostDuringPause,
   SilentDuringSend,
-  OneShots
+  OneShots,
+  InterruptedFactory
 };
 
 }  // namespace
@@ -232,6 +233,7 @@ void NetworkTest::overRealLinks_data() {
   QTest::newRow("silent link during a send") << "rfc2217" << 0 << Story::SilentDuringSend;
   QTest::newRow("one-shot sends, rfc2217") << "rfc2217" << 0 << Story::OneShots;
   QTest::newRow("one-shot sends, tcp") << "tcp" << 0 << Story::OneShots;
+  QTest::newRow("factory interrupted at its first write") << "rfc2217" << 0 << Story::InterruptedFactory;
   // clang-format on
 }
 
@@ -259,6 +261,13 @@ void NetworkTest::overRealLinks() {
   QObject::connect(&engine, &ControllerEngine::written, [&](const QByteArray& bytes) { written += bytes; });
   (void)engine.changePort(*parseNetworkAddress(relay.address(qPrintable(scheme))));
   const auto idle = [&] { return !engine.isBusy(); };
+  // As zelqon-cli ends a one-shot run: the port closes as soon as the operation ends.
+  const auto closedWhenIdle = [&] {
+    if (!idle())
+      return false;
+    engine.closePort();
+    return true;
+  };
 
   switch (story) {
     case Story::Factory:
@@ -327,6 +336,18 @@ void NetworkTest::overRealLinks() {
       QVERIFY(failures[0].text.contains(QStringLiteral("não confirmou")));
       break;
     }
+    case Story::InterruptedFactory: {
+      // Ctrl+C as the first message goes out: it still reaches the line
+      // whole before the port closes, and counts as sent.
+      QObject::connect(
+          &engine, &ControllerEngine::written, &engine, [&] { engine.interrupt(); }, Qt::SingleShotConnection);
+      QCOMPARE(engine.sendFactoryProgramming(), OperationStart::Started);
+      const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
+      QCOMPARE(bursts.value(0).bytes, written);
+      QCOMPARE(failures.size(), 1);
+      QVERIFY2(failures[0].text.contains(QStringLiteral("Comandos enviados: 1 de 4")), qPrintable(failures[0].text));
+      break;
+    }
     case Story::OneShots:
       // Closed as soon as each send ends, with the controller's side read
       // only every 30 ms: ser2net throws away what its line still holds
@@ -334,15 +355,7 @@ void NetworkTest::overRealLinks() {
       for (int run = 0; run < 20; ++run) {
         written.clear();
         QCOMPARE(engine.sendRadioProgram(1 + run % 4), OperationStart::Started);
-        const QList<Burst> bursts = listen(
-            controller,
-            [&] {
-              if (!idle())
-                return false;
-              engine.closePort();
-              return true;
-            },
-            30);
+        const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
         QVERIFY2(failures.isEmpty(), qPrintable(failures.isEmpty() ? QString() : failures[0].text));
         QCOMPARE(bursts.value(0).bytes, written);
       }
