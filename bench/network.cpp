@@ -1,7 +1,8 @@
-// A controller behind Debian's ser2net on 127.0.0.1, reached with
-// rfc2217://: zelqon-cli's start to first byte, the factory gaps at the write
-// calls, and the idle cost of the engine with the network port open and the
-// receive poll running.
+// A controller behind Debian's ser2net on 127.0.0.1: zelqon-cli's start to
+// first byte through rfc2217:// and tcp:// against a local pty (and pyserial
+// for reference), the factory gaps at the write calls over rfc2217://, and
+// the idle cost of the engine with the network port open and the receive
+// poll running (its probes included).
 //
 //   bench_network ZELQON_CLI [CLI_RUNS] [FACTORY_RUNS] [IDLE_SECONDS]
 
@@ -42,25 +43,34 @@ int main(int argc, char* argv[]) {
   PtyPeer controller;
   // Held open, so the controller's side waits for data between two clients.
   const int keepOpen = ::open(controller.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-  // rfc2217:// only: over tcp:// nothing tells the client that the server
-  // has opened its line, and ser2net drops what a client that leaves at once
-  // wrote before that, so a first-byte figure there would time ser2net.
-  for (const auto mode : {Ser2netServer::Mode::Rfc2217}) {
+  // Side by side in one run: the local pty, then the same pty behind ser2net
+  // through rfc2217:// and tcp://, then pyserial's RFC 2217 client on the
+  // same server as the field's reference.
+  const auto firstByte = [&](const char* program, const std::vector<std::string>& arguments) {
+    const std::vector<double> latencies = bench::firstByteLatencies(program, arguments, controller.masterFd(), cliRuns);
+    return latencies.empty() ? -1.0 : bench::median(latencies);
+  };
+  const double local = firstByte(cli, {"send", "1", "--port", controller.slavePath().toStdString()});
+  std::printf("zelqon-cli send 1 to a local pty, first byte: median %.2f ms over %d runs\n", local, cliRuns);
+  for (const auto mode : {Ser2netServer::Mode::Rfc2217, Ser2netServer::Mode::RawTcp}) {
     Ser2netServer through(mode, controller.slavePath(), QStringLiteral("19200n81"));
-    if (!through.start()) {
+    if (!through.start() || local < 0) {
       std::fprintf(stderr, "ser2net did not start: %s\n", through.output().constData());
       return 1;
     }
     const std::string address = through.address().toStdString();
-    const std::vector<double> latencies =
-        bench::firstByteLatencies(cli, {"send", "1", "--port", address}, controller.masterFd(), cliRuns);
-    if (latencies.empty())
-      return 1;
-    std::printf(
-        "zelqon-cli send 1 --port %s to first byte: median %.2f ms, min %.2f ms, max %.2f ms over %d runs "
-        "(target < 30 ms: %s)\n",
-        address.c_str(), bench::median(latencies), latencies.front(), latencies.back(), cliRuns,
-        bench::verdict(bench::median(latencies) < 30.0));
+    const double network = firstByte(cli, {"send", "1", "--port", address});
+    std::printf("zelqon-cli send 1 --port %s, first byte: median %.2f ms = %.2fx local (target <= 1.5x: %s)\n",
+                address.c_str(), network, network / local, bench::verdict(network > 0 && network <= 1.5 * local));
+    if (mode == Ser2netServer::Mode::Rfc2217) {
+      // ign_set_control: pyserial otherwise waits in vain for ser2net's
+      // answer to its flow control request and gives up.
+      const std::string script = "import serial\ns = serial.serial_for_url('" + address + "?ign_set_control" +
+                                 "', baudrate=19200)\ns.write(b'Radio=1;COR=1;')\ns.flush()\ns.close()\n";
+      const double pyserial = firstByte("/usr/bin/python3", {"-c", script});
+      std::printf("pyserial's RFC 2217 client on the same server, first byte: median %.2f ms = %.2fx ours\n", pyserial,
+                  pyserial / network);
+    }
   }
 
   Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"));
@@ -90,9 +100,10 @@ int main(int argc, char* argv[]) {
   const auto [shortest, longest] = std::minmax_element(gaps.begin(), gaps.end());
   std::printf(
       "factory gaps through ser2net at the write calls: min %.2f ms, median %.2f ms, max %.2f ms over %zu "
-      "gaps in %d runs (target 3000-3010 ms: %s)\n",
+      "gaps in %d runs (target 3000-3060 ms: the pause starts at the server's confirmation, after the line time "
+      "of a message, 36.5 ms: %s)\n",
       *shortest, bench::median(gaps), *longest, gaps.size(), factoryRuns,
-      bench::verdict(*shortest >= 3000.0 && *longest <= 3010.0));
+      bench::verdict(*shortest >= 3000.0 && *longest <= 3060.0));
 
   // Idle: connected, polled once a second, nothing arriving.
   engine.startPolling();

@@ -16,9 +16,11 @@ ExitStatus exitStatusOf(LinkFault fault) {
       return ExitStatus::NoSuchPort;
     case LinkFault::AccessDenied:
     case LinkFault::ClosedAtOnce:
+    case LinkFault::PortInUse:
       return ExitStatus::AccessDenied;
     case LinkFault::DeviceGone:
     case LinkFault::ConnectionLost:
+    case LinkFault::LinkSilent:
       return ExitStatus::ConnectionLost;
     case LinkFault::Interrupted:
       return ExitStatus::Interrupted;
@@ -27,7 +29,9 @@ ExitStatus exitStatusOf(LinkFault fault) {
     case LinkFault::Timeout:
     case LinkFault::NoAnswer:
     case LinkFault::NotRfc2217:
+    case LinkFault::ServerHung:
     case LinkFault::SettingsRefused:
+    case LinkFault::NotConfirmed:
     case LinkFault::Other:
       break;
   }

@@ -78,6 +78,8 @@ void ControllerEngine::attachPort(PortService* port) {
   connect(port, &PortService::stateChanged, this, &ControllerEngine::onPortStateChanged);
   connect(port, &PortService::openFailed, this, &ControllerEngine::onOpenFailed);
   connect(port, &PortService::hungUp, this, &ControllerEngine::onHungUp);
+  connect(port, &PortService::drained, this, &ControllerEngine::onDrained);
+  connect(port, &PortService::drainFailed, this, &ControllerEngine::onDrainFailed);
 }
 
 void ControllerEngine::recordSession(SessionRecord* record) {
@@ -210,15 +212,31 @@ bool ControllerEngine::interrupt() {
   if (!m_sequence)
     return false;
   Sequence& sequence = *m_sequence;
+  switch (sequence.phase) {
+    case Phase::Running:
+    case Phase::AwaitingConfirmation:
+      // The command in progress is out only once confirmed; then it stops.
+      sequence.phase = Phase::StoppingAfterConfirmation;
+      return true;
+    case Phase::StoppingAfterConfirmation:
+      return true;
+    case Phase::AwaitingOpen:
+      m_port->close();
+      break;
+    case Phase::Pausing:
+      break;
+  }
+  stopBeforeNext(LinkError(LinkStep::Write, LinkFault::Interrupted, portName(), {}));
+  return true;
+}
+
+void ControllerEngine::stopBeforeNext(const LinkError& error) {
+  const Sequence& sequence = *m_sequence;
   m_gapTimer->stop();
-  if (sequence.phase == Phase::AwaitingOpen)
-    m_port->close();
-  const Step& next = sequence.steps.at(sequence.current);
-  report(sequence.operation, next.radio, LinkError(LinkStep::Write, LinkFault::Interrupted, portName(), {}),
-         sequence.written, int(sequence.steps.size()));
+  report(sequence.operation, sequence.steps.at(sequence.current).radio, error, sequence.written,
+         int(sequence.steps.size()));
   m_sequence.reset();
   emit busyChanged(false);
-  return true;
 }
 
 OperationStart ControllerEngine::start(Operation operation, QList<Step> steps, OnFailure onFailure) {
@@ -264,7 +282,25 @@ void ControllerEngine::beginStep() {
 
 void ControllerEngine::runStep() {
   const Step& step = m_sequence->steps.at(m_sequence->current);
-  endStep(failureOf(step.run, LinkStep::Write, portName()));
+  if (const auto failure = failureOf(step.run, LinkStep::Write, portName())) {
+    endStep(failure);
+    return;
+  }
+  if (m_sequence->phase == Phase::Running)
+    m_sequence->phase = Phase::AwaitingConfirmation;
+  m_port->requestDrain();
+}
+
+void ControllerEngine::onDrained() {
+  if (m_sequence &&
+      (m_sequence->phase == Phase::AwaitingConfirmation || m_sequence->phase == Phase::StoppingAfterConfirmation))
+    endStep(std::nullopt);
+}
+
+void ControllerEngine::onDrainFailed(const LinkError& error) {
+  if (m_sequence &&
+      (m_sequence->phase == Phase::AwaitingConfirmation || m_sequence->phase == Phase::StoppingAfterConfirmation))
+    endStep(error);
 }
 
 void ControllerEngine::endStep(const std::optional<LinkError>& failure) {
@@ -290,8 +326,12 @@ void ControllerEngine::endStep(const std::optional<LinkError>& failure) {
     return;
   }
   ++sequence.current;
+  if (sequence.phase == Phase::StoppingAfterConfirmation) {
+    stopBeforeNext(LinkError(LinkStep::Write, LinkFault::Interrupted, portName(), {}));
+    return;
+  }
   sequence.phase = Phase::Pausing;
-  // The gap counts from the end of this command's write.
+  // The gap counts from the moment this command is out.
   m_sinceLastStep.start();
   m_gapTimer->start(m_commandGap);
 }
@@ -324,7 +364,11 @@ void ControllerEngine::onOpenFailed(const LinkError& error) {
 }
 
 void ControllerEngine::onHungUp(const LinkError& error) {
-  if (isBusy())
+  // Lost between two commands: told at once, not when the next one is due.
+  const bool between = m_sequence && m_sequence->phase != Phase::Running && m_sequence->phase != Phase::AwaitingOpen;
+  if (between)
+    stopBeforeNext(error);
+  else if (isBusy())
     m_lostDuringSequence = error;
   const bool reopens = m_afterLoss == AfterLoss::ReopenOnNextUse;
   if (!reopens)

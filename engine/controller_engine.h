@@ -143,8 +143,10 @@ class ControllerEngine final : public QObject {
   enum class PortUse { OpenFirst, AlreadyOpen };
   // What a failing step does to the rest of its sequence.
   enum class OnFailure { Stop, GoOn };
-  // Where the running sequence is.
-  enum class Phase { Running, AwaitingOpen, Pausing };
+  // Where the running sequence is. A written command counts once the port
+  // says it is out (over a network: confirmed by the server and on the
+  // line); the pause to the next one starts there.
+  enum class Phase { Running, AwaitingOpen, AwaitingConfirmation, StoppingAfterConfirmation, Pausing };
 
   struct Step {
     int radio = 0;
@@ -164,6 +166,10 @@ class ControllerEngine final : public QObject {
   void beginStep();
   void runStep();
   void endStep(const std::optional<LinkError>& failure);
+  // Ends the sequence before its next command, told as `error`.
+  void stopBeforeNext(const LinkError& error);
+  void onDrained();
+  void onDrainFailed(const LinkError& error);
   void onGapTimer();
   void onPortStateChanged(PortState state);
   void onOpenFailed(const LinkError& error);

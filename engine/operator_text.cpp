@@ -2,6 +2,9 @@
 
 #include "engine/controller_engine.h"
 #include "protocol/port_address.h"
+#include "serial/rfc2217_codec.h"
+
+#include <algorithm>
 
 namespace zelqon {
 
@@ -79,6 +82,21 @@ QString faultText(LinkFault fault) {
       return QStringLiteral(
           "O servidor encerrou a conexão logo ao abri-la. Outro cliente pode estar usando a porta serial do "
           "servidor: feche-o e tente de novo.");
+    case LinkFault::PortInUse:
+      return QStringLiteral(
+          "A porta serial do servidor está em uso por outro cliente. Feche o outro cliente e tente de novo; uma "
+          "conexão que caiu sem ser fechada só é liberada quando o servidor desiste dela.");
+    case LinkFault::ServerHung:
+      return QStringLiteral(
+          "O servidor aceitou o RFC 2217, mas parou de responder antes de confirmar os ajustes da linha serial. "
+          "Confira se a rede até o site está no ar e, se estiver, reinicie o servidor serial (ser2net ou outro).");
+    case LinkFault::NotConfirmed:
+      return QStringLiteral(
+          "O servidor não confirmou a tempo que recebeu a mensagem; ela pode não ter chegado à controladora. "
+          "Confira a rede até o site da repetidora e envie de novo.");
+    case LinkFault::LinkSilent:
+      return QStringLiteral(
+          "A conexão com o servidor parou de responder: a rede até o site caiu ou o servidor travou.");
     case LinkFault::NotRfc2217:
       return QStringLiteral(
           "O servidor não fala RFC 2217 nesta porta, por isso o programa não consegue ajustar a linha serial. "
@@ -93,6 +111,40 @@ QString faultText(LinkFault fault) {
       break;
   }
   return {};
+}
+
+QString settingName(ComPortSetting setting) {
+  switch (setting) {
+    case ComPortSetting::BaudRate:
+      return QStringLiteral("velocidade");
+    case ComPortSetting::DataSize:
+      return QStringLiteral("bits de dados");
+    case ComPortSetting::Parity:
+      return QStringLiteral("paridade");
+    case ComPortSetting::StopSize:
+      return QStringLiteral("bits de parada");
+    case ComPortSetting::Control:
+      return QStringLiteral("controle de fluxo");
+  }
+  return {};
+}
+
+// The settings a server did not confirm, each with what it answered.
+QString settingsText(const QList<LineSettingAnswer>& settings) {
+  QStringList parts;
+  for (const LineSettingAnswer& answer : settings) {
+    const auto* record = std::find_if(kComPortSettings.cbegin(), kComPortSettings.cend(),
+                                      [&](const ComPortSettingRecord& known) { return known.code == answer.code; });
+    if (record == kComPortSettings.cend())
+      continue;
+    parts.append(answer.answered ? QStringLiteral("%1 %2 em vez de %3")
+                                       .arg(settingName(record->setting))
+                                       .arg(*answer.answered)
+                                       .arg(answer.wanted)
+                                 : QStringLiteral("%1 sem confirmação").arg(settingName(record->setting)));
+  }
+  return parts.isEmpty() ? QString()
+                         : QStringLiteral("Resposta do servidor: %1.").arg(parts.join(QStringLiteral(", ")));
 }
 
 QString reasonText(const QString& reason) {
@@ -128,12 +180,13 @@ QString describeFailure(const OperationFailure& failure, const QString& cause) {
   if (failure.error.fault() == LinkFault::NoSuchPort && failure.error.port().startsWith(QLatin1Char('/')))
     why = QStringLiteral("Não há dispositivo com este caminho neste computador.");
   return joinLines({operationText(failure), progressText(failure), interrupted ? QString() : stepText(failure.error),
-                    why, reasonText(failure.error.reason())});
+                    why, settingsText(failure.error.settings()), reasonText(failure.error.reason())});
 }
 
 QString describeConnectionLost(const LinkError& error, bool reopens) {
   return joinLines(
       {QStringLiteral("A porta %1 foi desconectada e fechada.").arg(error.port()),
+       error.fault() == LinkFault::LinkSilent ? faultText(error.fault()) : QString(),
        reopens ? QStringLiteral("Ela será aberta de novo no próximo envio ou leitura, assim que o dispositivo voltar.")
                : QString(),
        reasonText(error.reason())});

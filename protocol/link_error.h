@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 
 namespace zelqon {
@@ -24,10 +26,22 @@ enum class LinkFault {
   ConnectionRefused,  // nothing listens on that port
   NoAnswer,           // the server did not answer in time
   ClosedAtOnce,       // the server closed the connection as soon as it opened (its port is taken)
+  PortInUse,          // the server said its serial port is in use by another client
   NotRfc2217,         // the server does not speak RFC 2217 (no answer to the option, or a refusal)
+  ServerHung,         // the server took the RFC 2217 option, then answered nothing more
   SettingsRefused,    // the server refused or changed the line settings asked for
+  NotConfirmed,       // the server did not confirm in time that it took what was written
   ConnectionLost,     // an open connection went down
+  LinkSilent,         // an open connection stopped answering, with no word from the system
   Other,
+};
+
+// A line setting a network server did not confirm: RFC 2217's request code,
+// the value asked for, and the one the server answered (none if it did not).
+struct LineSettingAnswer {
+  int code = 0;
+  quint32 wanted = 0;
+  std::optional<quint32> answered;
 };
 
 // A failure of the serial link. Operations raise it and let it travel to the
@@ -50,6 +64,12 @@ class LinkError : public std::runtime_error {
   [[nodiscard]] const QString& reason() const { return m_reason; }
   // The device the port stands for ("/dev/ttyUSB0", "COM3"); empty when none.
   [[nodiscard]] const QString& device() const { return m_device; }
+  // SettingsRefused: each setting the server did not confirm.
+  [[nodiscard]] const QList<LineSettingAnswer>& settings() const { return m_settings; }
+  LinkError& withSettings(QList<LineSettingAnswer> settings) {
+    m_settings = std::move(settings);
+    return *this;
+  }
 
  private:
   LinkStep m_step;
@@ -57,6 +77,7 @@ class LinkError : public std::runtime_error {
   QString m_port;
   QString m_reason;
   QString m_device;
+  QList<LineSettingAnswer> m_settings;
 };
 
 // The operations an operator starts; each reports its own failure.

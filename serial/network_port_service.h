@@ -4,6 +4,9 @@
 #include "serial/port_service.h"
 #include "serial/rfc2217_codec.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -17,18 +20,36 @@ namespace zelqon {
 // 19200 8N1 itself, over Telnet's COM-PORT option; with tcp:// the bytes go
 // as they are and the server's own configuration sets the line.
 //
-// Opening never blocks the event loop: it connects, then (rfc2217) waits for
-// the server to confirm each line setting, and ends in stateChanged(Open) or
-// openFailed(). The program only ever connects out; it opens no server.
+// Nothing here blocks the event loop: opening connects, then (rfc2217) waits
+// for the server to confirm each line setting, and ends in stateChanged(Open)
+// or openFailed(); writes are handed to the system from the event loop. The
+// program only ever connects out; it opens no server.
+//
+// What was written counts as out (requestDrain) once the server has
+// confirmed it and the line has had time to send it at 19200 bit/s. Over
+// rfc2217 the server confirms by answering a Telnet TIMING-MARK; a server
+// that did not answer the one asked while negotiating, and every tcp://
+// server, confirms by acknowledging every byte at the TCP level.
+//
+// A link that goes silent without closing is noticed: over rfc2217 an idle
+// open port asks for a TIMING-MARK now and then and counts the link lost when
+// none comes back; over tcp:// the system's keepalive and its limit on
+// unacknowledged data close the connection.
 class NetworkPortService final : public PortService {
   Q_OBJECT
 
  public:
+  // Sized for a link with a round trip of a second, and a cellular link that
+  // has to wake up before its first connection.
   struct Timeouts {
-    std::chrono::milliseconds connect{5000};    // host lookup and connection
-    std::chrono::milliseconds negotiate{3000};  // the server's confirmations
-    std::chrono::milliseconds write{2000};      // the system taking a write
+    std::chrono::milliseconds connect{10000};   // host lookup and connection
+    std::chrono::milliseconds negotiate{5000};  // the server's confirmations of the line settings
+    std::chrono::milliseconds confirm{8000};    // the server's confirmation of what was written
+    std::chrono::milliseconds probeIdle{4000};  // idle time before the link is asked for an answer
   };
+  // The line behind the server, for the time its last bytes take to go out.
+  static constexpr int kLineBitsPerSecond = 19200;
+  static constexpr int kBitsPerByte = 10;  // start, 8 data, stop
   // What Qt holds of the server's bytes between two reads; beyond it TCP
   // holds a flooding server back.
   static constexpr qint64 kReadBufferSize = 16 * 1024;
@@ -45,27 +66,49 @@ class NetworkPortService final : public PortService {
   void close() override;
   void writeText(const QString& text) override;
   [[nodiscard]] QString readAllPending() override;
+  void requestDrain() override;
+
+  // How an open port's writes are confirmed.
+  enum class Confirmation { TimingMark, TcpAcknowledgement };
+  [[nodiscard]] Confirmation confirmation() const;
 
  private:
+  // A drain asked for: first the server's confirmation, then the line time.
+  struct Drain {
+    quint64 mark = 0;                         // the TIMING-MARK to be answered; 0 when by acknowledgement
+    qint64 lineBytes = 0;                     // bytes still to go out on the line after the confirmation
+    QDeadlineTimer deadline;                  // for the confirmation
+    std::optional<QDeadlineTimer> onTheLine;  // from the confirmation on
+  };
+
   void onConnected();
   void onReadyRead();
   void onSocketError(QAbstractSocket::SocketError error);
   void onDisconnected();
   void onDeadline();
+  // Ends an open that the server has not completed, telling why.
+  void failPendingOpen();
   void checkNegotiation();
+  void checkDrain();
+  void checkLink();
   // Takes in what the socket holds, decoded, and sends the codec's answers.
   void takeIn(qsizetype limit);
-  void sendReplies();
+  void send(const QByteArray& bytes);
   void setState(PortState state);
+  void setLinkOptions();
+  void askForQuickAcknowledgements();
+  [[nodiscard]] bool allAcknowledged() const;
   // Ends an open in progress: closed again, then openFailed().
-  void failOpen(LinkFault fault, const QString& reason);
+  void failOpen(const LinkError& error);
+  void failOpen(LinkFault fault, const QString& reason = {});
   // An open connection went down: closed, then hungUp() once.
-  void hangUp();
+  void hangUp(const LinkError& error);
   void hangUpIfLost();
-  // Flushes what was written and lets the connection go, with no signal.
-  void finishClose();
-  // Closed at once: whatever the socket signals while it goes is no news.
-  void dropConnection();
+  // Throws the loss after telling it, when the connection is gone.
+  void raiseIfHungUp(LinkStep step);
+  // Lets the connection go: it hands over what is still buffered on its own,
+  // with no news for this service.
+  void releaseConnection();
   [[nodiscard]] LinkError linkError(LinkStep step, LinkFault fault, const QString& reason = {}) const;
   [[nodiscard]] LinkError lostError(LinkStep step) const;
   [[nodiscard]] QString serverWords() const;
@@ -73,11 +116,19 @@ class NetworkPortService final : public PortService {
 
   NetworkAddress m_address;
   Timeouts m_timeouts;
-  QTcpSocket m_socket;
-  QTimer m_deadline;  // runs only while opening
+  QPointer<QTcpSocket> m_socket;  // one per connection; a child of this service
+  QTimer m_deadline;              // runs only while opening
+  QDeadlineTimer m_openDeadline;
+  QTimer m_drainTimer;  // runs only while a drain is asked for
+  QTimer m_linkTimer;   // runs only while open over rfc2217
   std::optional<Rfc2217Codec> m_codec;
+  std::optional<Drain> m_drain;
   PortState m_state = PortState::Closed;
-  QByteArray m_received;  // decoded, not yet read
+  QByteArray m_received;            // decoded, not yet read
+  qint64 m_unconfirmedBytes = 0;    // written since the last drain was asked for
+  bool m_answersMarks = false;      // the server answered the mark asked while negotiating
+  QElapsedTimer m_sinceLinkAnswer;  // rfc2217: since the last mark was answered
+  std::optional<QElapsedTimer> m_probeSent;
   // Counts opens and closes, so that a failure told from the event loop is
   // dropped once the attempt it belongs to is over.
   quint64 m_attempt = 0;

@@ -7,10 +7,16 @@
 
 namespace zelqon {
 
-// Where a port stands. A serial port is Closed or Open, and HungUp between
-// its device going away and the close that follows; a network port passes
-// through Connecting (and Negotiating, where the server must agree to the
-// line settings) on its way to Open.
+// Where a port stands. A network port passes through Connecting (and
+// Negotiating, where the server must agree to the line settings) on its way
+// to Open; a serial port opens at once.
+//
+// HungUp: the open port's device or server went away, and the loss has not
+// been told yet. It is told once, by hungUp() from the event loop or by the
+// first call that meets it, whichever comes first; the port is Closed by
+// then. In HungUp, readAllPending() still returns what arrived before the
+// loss; once nothing is left, it and writeText() and open() tell the loss and
+// raise it (DeviceGone, ConnectionLost or LinkSilent).
 enum class PortState { Closed, Connecting, Negotiating, Open, HungUp };
 
 // How an open ended: at once, or later from the event loop.
@@ -44,9 +50,16 @@ class PortService : public QObject {
   // Closes, or gives up an open in progress. Never drops bytes already
   // written; never raises.
   virtual void close() = 0;
-  // One byte per character (Latin-1), nothing added; the bytes are in the
-  // system's hands when it returns.
+  // One byte per character (Latin-1), nothing added. Never waits: a serial
+  // port has the bytes in the system's hands when it returns, a network port
+  // hands them over from the event loop.
   virtual void writeText(const QString& text) = 0;
+  // Asks to hear, once, when everything written so far has gone out on the
+  // controller's line as far as the port can tell: drained(), or
+  // drainFailed() when that is not confirmed in time. A serial port has the
+  // bytes out when its write returns and says drained() at once, inside this
+  // call; a network port waits for the server. Closing drops the wish.
+  virtual void requestDrain() = 0;
   // Everything received and not yet read, in arrival order, one character
   // per byte; empty when none.
   [[nodiscard]] virtual QString readAllPending() = 0;
@@ -58,6 +71,8 @@ class PortService : public QObject {
   // The open port went away by itself (an adapter pulled out, a server gone),
   // told once per loss. The port is closed by then; the next open tries again.
   void hungUp(const zelqon::LinkError& error);
+  void drained();
+  void drainFailed(const zelqon::LinkError& error);
 };
 
 }  // namespace zelqon

@@ -6,8 +6,6 @@ using namespace telnet;
 
 namespace {
 
-constexpr std::array<qsizetype, kComPortSettingCount> kValueSizes = {4, 1, 1, 1, 1};
-
 void appendEscaped(QByteArray& out, quint8 byte) {
   out.append(char(byte));
   if (byte == kIac)
@@ -15,22 +13,6 @@ void appendEscaped(QByteArray& out, quint8 byte) {
 }
 
 }  // namespace
-
-quint32 ComPortLine::value(ComPortSetting setting) const {
-  switch (setting) {
-    case ComPortSetting::BaudRate:
-      return baudRate;
-    case ComPortSetting::DataSize:
-      return dataSize;
-    case ComPortSetting::Parity:
-      return parity;
-    case ComPortSetting::StopSize:
-      return stopSize;
-    case ComPortSetting::Control:
-      return control;
-  }
-  return 0;
-}
 
 bool ComPortNegotiation::allAnswered() const {
   for (const SettingAnswer answer : settings)
@@ -64,15 +46,21 @@ QByteArray Rfc2217Codec::start() {
 
 QByteArray Rfc2217Codec::settingRequests(const ComPortLine& line) {
   QByteArray out;
-  for (int i = 0; i < kComPortSettingCount; ++i) {
-    const auto setting = ComPortSetting(i);
-    out.append(char(kIac)).append(char(kSb)).append(char(kComPort)).append(char(i + 1));
-    const quint32 value = line.value(setting);
+  for (const ComPortSettingRecord& setting : kComPortSettings) {
+    out.append(char(kIac)).append(char(kSb)).append(char(kComPort)).append(char(setting.code));
+    const quint32 value = line.*setting.wanted;
     // Network order: the most significant byte first.
-    for (qsizetype shift = (kValueSizes[size_t(i)] - 1) * 8; shift >= 0; shift -= 8)
+    for (qsizetype shift = (setting.size - 1) * 8; shift >= 0; shift -= 8)
       appendEscaped(out, quint8(value >> shift));
     out.append(char(kIac)).append(char(kSe));
   }
+  return out;
+}
+
+QByteArray Rfc2217Codec::timingMark() {
+  ++m_marksAsked;
+  QByteArray out;
+  out.append(char(kIac)).append(char(kDo)).append(char(kTimingMark));
   return out;
 }
 
@@ -177,6 +165,11 @@ QByteArray Rfc2217Codec::decode(QByteArrayView bytes) {
 }
 
 void Rfc2217Codec::onCommand(quint8 verb, quint8 option) {
+  // Either answer to a mark asked for is the confirmation; it needs no reply.
+  if (option == kTimingMark && (verb == kWill || verb == kWont) && m_marksAnswered < m_marksAsked) {
+    ++m_marksAnswered;
+    return;
+  }
   switch (verb) {
     case kWill:
       if (!wantsRemote(option)) {
@@ -231,7 +224,7 @@ void Rfc2217Codec::onSubnegotiation() {
   if (index < 0 || index >= kComPortSettingCount)
     return;
   const QByteArrayView payload = QByteArrayView(m_sub).sliced(2);
-  if (payload.size() != kValueSizes[size_t(index)])
+  if (payload.size() != kComPortSettings[size_t(index)].size)
     return;
   quint32 value = 0;
   for (const char c : payload)

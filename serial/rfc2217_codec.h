@@ -21,24 +21,47 @@ inline constexpr quint8 kDo = 253;
 inline constexpr quint8 kDont = 254;
 inline constexpr quint8 kIac = 255;
 inline constexpr quint8 kBinary = 0;
+inline constexpr quint8 kTimingMark = 6;  // RFC 860
 inline constexpr quint8 kComPort = 44;
 // The server answers a client's COM-PORT request with its code plus 100.
 inline constexpr quint8 kServerCodeOffset = 100;
 }  // namespace telnet
 
-// The line settings a client asks for, in RFC 2217's codes.
+// The line settings a client asks for, in the order of RFC 2217's codes.
 enum class ComPortSetting { BaudRate, DataSize, Parity, StopSize, Control };
 inline constexpr int kComPortSettingCount = 5;
 
 struct ComPortLine {
   quint32 baudRate = 19200;
-  quint8 dataSize = 8;
-  quint8 parity = 1;    // NONE
-  quint8 stopSize = 1;  // 1 stop bit
-  quint8 control = 1;   // no flow control
+  quint32 dataSize = 8;
+  quint32 parity = 1;    // NONE
+  quint32 stopSize = 1;  // 1 stop bit
+  quint32 control = 1;   // no flow control
 
   [[nodiscard]] quint32 value(ComPortSetting setting) const;
 };
+
+// One line setting as it goes on the wire: the client's request code (the
+// server answers with the code plus 100), the size of its value, RFC 2217's
+// name, and where the wanted value stands in a ComPortLine.
+struct ComPortSettingRecord {
+  ComPortSetting setting;
+  quint8 code;
+  qsizetype size;
+  const char* name;
+  quint32 ComPortLine::*wanted;
+};
+inline constexpr std::array<ComPortSettingRecord, kComPortSettingCount> kComPortSettings{{
+    {ComPortSetting::BaudRate, 1, 4, "SET-BAUDRATE", &ComPortLine::baudRate},
+    {ComPortSetting::DataSize, 2, 1, "SET-DATASIZE", &ComPortLine::dataSize},
+    {ComPortSetting::Parity, 3, 1, "SET-PARITY", &ComPortLine::parity},
+    {ComPortSetting::StopSize, 4, 1, "SET-STOPSIZE", &ComPortLine::stopSize},
+    {ComPortSetting::Control, 5, 1, "SET-CONTROL", &ComPortLine::control},
+}};
+
+inline quint32 ComPortLine::value(ComPortSetting setting) const {
+  return this->*kComPortSettings[size_t(setting)].wanted;
+}
 
 // Where the server stands on the COM-PORT option.
 enum class OptionAnswer { Waiting, Accepted, Refused };
@@ -82,6 +105,13 @@ class Rfc2217Codec {
   // Bytes held between calls; bounded whatever the server sends.
   [[nodiscard]] qsizetype heldBytes() const { return m_sub.size() + m_replies.size(); }
 
+  // IAC DO TIMING-MARK: the server answers (WILL or WONT) once it has taken
+  // in everything sent before it (RFC 860). Counted, so that the answer to
+  // each can be told apart.
+  [[nodiscard]] QByteArray timingMark();
+  [[nodiscard]] quint64 marksAsked() const { return m_marksAsked; }
+  [[nodiscard]] quint64 marksAnswered() const { return m_marksAnswered; }
+
   // SET-BAUDRATE, SET-DATASIZE, SET-PARITY, SET-STOPSIZE, SET-CONTROL for `line`.
   [[nodiscard]] static QByteArray settingRequests(const ComPortLine& line);
 
@@ -108,6 +138,8 @@ class Rfc2217Codec {
   std::array<bool, 256> m_refusedRemote{};
   QByteArray m_sub;
   QByteArray m_replies;
+  quint64 m_marksAsked = 0;
+  quint64 m_marksAnswered = 0;
 };
 
 }  // namespace zelqon

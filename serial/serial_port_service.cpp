@@ -153,6 +153,12 @@ void SerialPortService::writeText(const QString& text) {
   raiseIfHungUp(LinkStep::Write);
 }
 
+void SerialPortService::requestDrain() {
+  // writeText returns with the bytes in the system's hands.
+  if (m_state == PortState::Open)
+    emit drained();
+}
+
 QString SerialPortService::readAllPending() {
   requireOpen(LinkStep::Read);
   // Take in what the system holds now: without a turn of the event loop since
@@ -164,7 +170,7 @@ QString SerialPortService::readAllPending() {
     m_port.clearError();
   // A pulled USB adapter takes its device node with it.
   if (m_state == PortState::Open && m_openLocation.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_openLocation))
-    m_state = PortState::HungUp;
+    setState(PortState::HungUp);
   const QByteArray received = m_port.readAll();
   if (received.isEmpty())
     raiseIfHungUp(LinkStep::Read);
@@ -186,9 +192,8 @@ void SerialPortService::onPortError(QSerialPort::SerialPortError error) {
   // Every open emits NoError; timeouts come from our own zero-wait reads.
   if (!meansHangUp(error) || m_state != PortState::Open)
     return;
-  // Not through setState: the port is still open until it is closed below,
-  // and the loss is told once, with the close.
-  m_state = PortState::HungUp;
+  // The loss is told once, with the close.
+  setState(PortState::HungUp);
   // A hung-up tty keeps signalling readable; close from the event loop,
   // outside Qt's notifier, unless one of our own calls gets there first.
   QMetaObject::invokeMethod(this, &SerialPortService::closeAfterHangUp, Qt::QueuedConnection);

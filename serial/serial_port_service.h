@@ -40,6 +40,7 @@ class SerialPortService final : public PortService {
   void close() override;
   void writeText(const QString& text) override;
   [[nodiscard]] QString readAllPending() override;
+  void requestDrain() override;
 
  private:
   void setState(PortState state);

@@ -33,6 +33,7 @@ class Ser2netServer {
   ~Ser2netServer() { stop(); }
 
   [[nodiscard]] const QString& address() const { return m_address; }
+  [[nodiscard]] quint16 port() const { return m_port; }
   // Why it did not start, when it did not.
   [[nodiscard]] const QByteArray& output() const { return m_output; }
 

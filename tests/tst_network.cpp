@@ -2,6 +2,9 @@
 // test, serves a pseudo-terminal the test plays the controller on; fake
 // servers in the test refuse an open in every other way.
 
+#include "engine/controller_engine.h"
+#include "engine/operator_text.h"
+#include "link_relay.h"
 #include "pty_peer.h"
 #include "ser2net_server.h"
 #include "serial/network_port_service.h"
@@ -24,7 +27,7 @@ const QByteArray kMessage = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PT
 // letters, failed opens, losses (the service last, so that it goes first).
 struct Client {
   explicit Client(const QString& address)
-      : service(parseNetworkAddress(address).value(), NetworkPortService::Timeouts{2000ms, 700ms, 2000ms}) {
+      : service(parseNetworkAddress(address).value(), NetworkPortService::Timeouts{2000ms, 700ms, 2000ms, 4000ms}) {
     QObject::connect(&service, &PortService::stateChanged,
                      [this](PortState state) { states += QStringLiteral("xcnoh").at(int(state)); });
     QObject::connect(&service, &PortService::openFailed, [this](const LinkError& error) { failures.append(error); });
@@ -35,21 +38,71 @@ struct Client {
   NetworkPortService service;
 };
 
+// What reached the controller, cut where the line stayed quiet for 300 ms:
+// when each burst began and ended (ms from the call) and its bytes.
+struct Burst {
+  qint64 first = 0, last = 0;
+  QByteArray bytes;
+};
+
+// Reads the controller's side every `everyMs` while the event loop runs,
+// until `done` has held for 300 ms or `waitMs` passed.
+QList<Burst> listen(const PtyPeer& controller, const std::function<bool()>& done, int everyMs = 1, int waitMs = 20000) {
+  QList<Burst> bursts;
+  QElapsedTimer clock;
+  clock.start();
+  std::optional<qint64> doneSince;
+  while (clock.elapsed() < waitMs && (!doneSince || clock.elapsed() - *doneSince < 300)) {
+    QDeadlineTimer next(everyMs, Qt::PreciseTimer);
+    while (!next.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::AllEvents, int(std::max<qint64>(next.remainingTime(), 0)));
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(controller.masterFd(), buffer, sizeof buffer)) > 0;) {
+      const qint64 now = clock.elapsed();
+      if (bursts.isEmpty() || now - bursts.back().last > 300)
+        bursts.append({now, now, {}});
+      bursts.back().last = now;
+      bursts.back().bytes.append(buffer, n);
+    }
+    if (!doneSince && done())
+      doneSince = clock.elapsed();
+  }
+  return bursts;
+}
+
+// The story a site's link tells.
+enum class Story {
+  Factory,
+  Apply,
+  SilentWhilePolled,
+  SilentWhileMonitored,
+  LostDuringPause,
+  SilentDuringSend,
+  OneShots,
+  InterruptedFactory
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Story)
 
 class NetworkTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The engine through ser2net and a site's link.
+  void overRealLinks_data();
+  void overRealLinks();
+
   void carriesTheLine_data() {
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<QString>("serverLine");
     QTest::addColumn<QString>("states");
     // The rfc2217 server starts the line at 9600 7E2: only the client's
-    // settings can bring it to 19200 8N1. Each open, loss and close is told.
+    // settings can bring it to 19200 8N1. Each open, loss (h) and close is told.
     // clang-format off
-    QTest::newRow("rfc2217") << "rfc2217" << "9600e72" << "cnoxcnox";
-    QTest::newRow("tcp") << "tcp" << "19200n81" << "coxcox";
+    QTest::newRow("rfc2217") << "rfc2217" << "9600e72" << "cnohxcnox";
+    QTest::newRow("tcp") << "tcp" << "19200n81" << "cohxcox";
     // clang-format on
   }
 
@@ -109,17 +162,21 @@ class NetworkTest : public QObject {
       QTest::newRow(name) << QByteArray::fromHex(greetingHex.toByteArray()) << closes << address << fault << reasonPart
                           << closedIn;
     };
-    row("never answers the option", "", false, {}, LinkFault::NotRfc2217, "COM-PORT", PortState::Negotiating);
-    row("refuses the option", "fffe2c", false, {}, LinkFault::NotRfc2217, "recusou");
+    row("never answers the option", "", false, {}, LinkFault::NotRfc2217, "não fala RFC 2217", PortState::Negotiating);
+    row("refuses the option", "fffe2c", false, {}, LinkFault::NotRfc2217, "não fala RFC 2217");
     row("answers 9600", "fffd2c fffa2c6500002580fff0 fffa2c6608fff0 fffa2c6701fff0 fffa2c6801fff0 fffa2c6901fff0",
-        false, {}, LinkFault::SettingsRefused, "velocidade 9600 em vez de 19200");
-    row("option but no confirmations", "fffd2c", false, {}, LinkFault::SettingsRefused, "sem confirmação");
-    row("closes at once", "", true, {}, LinkFault::ClosedAtOnce, {});
-    row("says why and closes", QByteArray("Port already in use\r\n").toHex(), true, {}, LinkFault::ClosedAtOnce,
-        "Port already in use");
-    row("nothing listens", "", false, "tcp://127.0.0.1:1", LinkFault::ConnectionRefused, {});
-    row("name does not resolve", "", false, "rfc2217://controladora.invalid:2217", LinkFault::HostNotFound, {},
-        PortState::Connecting);
+        false, {}, LinkFault::SettingsRefused, "Resposta do servidor: velocidade 9600 em vez de 19200.");
+    row("takes the option, then hangs", "fffd2c", false, {}, LinkFault::ServerHung, "parou de responder");
+    row("answers one setting only", "fffd2c fffa2c6500004b00fff0", false, {}, LinkFault::SettingsRefused,
+        "Resposta do servidor: bits de dados sem confirmação, paridade sem confirmação");
+    row("closes at once", "", true, {}, LinkFault::ClosedAtOnce, "encerrou a conexão");
+    row("says it is in use and closes", QByteArray("Port already in use\r\n").toHex(), true, {}, LinkFault::PortInUse,
+        "Motivo informado pelo sistema: \u201CPort already in use\u201D");
+    row("says it is in use and stays", QByteArray("Port already in use\r\n").toHex(), false, {}, LinkFault::PortInUse,
+        "em uso");
+    row("nothing listens", "", false, "tcp://127.0.0.1:1", LinkFault::ConnectionRefused, "nada atende");
+    row("name does not resolve", "", false, "rfc2217://controladora.invalid:2217", LinkFault::HostNotFound,
+        "não foi encontrado", PortState::Connecting);
   }
 
   void refusals() {
@@ -156,11 +213,155 @@ class NetworkTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(client.failures.size(), 1, 4000);
     QCOMPARE(client.states.back(), QLatin1Char('x'));  // closed, and told so
     QTEST(client.failures[0].fault(), "fault");
-    QVERIFY2(client.failures[0].reason().contains(reasonPart), qPrintable(client.failures[0].reason()));
+    const QString text = describeFailure({Operation::OpenPort, 0, client.failures[0], 0, 1, {}});
+    QVERIFY2(text.contains(reasonPart), qPrintable(text));
     QTest::qWait(100);
     QCOMPARE(client.failures.size(), 1);
   }
 };
+
+void NetworkTest::overRealLinks_data() {
+  QTest::addColumn<QString>("scheme");
+  QTest::addColumn<int>("maxDelayMs");  // toward the server, per chunk
+  QTest::addColumn<Story>("story");
+  // clang-format off
+  QTest::newRow("factory, delaying link") << "rfc2217" << 600 << Story::Factory;
+  QTest::newRow("apply, delaying link") << "rfc2217" << 600 << Story::Apply;
+  QTest::newRow("silent link, window's poll") << "rfc2217" << 0 << Story::SilentWhilePolled;
+  QTest::newRow("silent link, monitor") << "rfc2217" << 0 << Story::SilentWhileMonitored;
+  QTest::newRow("server lost during a pause") << "rfc2217" << 0 << Story::LostDuringPause;
+  QTest::newRow("silent link during a send") << "rfc2217" << 0 << Story::SilentDuringSend;
+  QTest::newRow("one-shot sends, rfc2217") << "rfc2217" << 0 << Story::OneShots;
+  QTest::newRow("one-shot sends, tcp") << "tcp" << 0 << Story::OneShots;
+  QTest::newRow("factory interrupted at its first write") << "rfc2217" << 0 << Story::InterruptedFactory;
+  // clang-format on
+}
+
+void NetworkTest::overRealLinks() {
+  QFETCH(QString, scheme);
+  QFETCH(int, maxDelayMs);
+  QFETCH(Story, story);
+  PtyPeer controller;
+  Ser2netServer server(scheme == QLatin1String("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
+                       controller.slavePath(), QStringLiteral("19200n81"));
+  QVERIFY2(server.start(), server.output().constData());
+  LinkRelay relay(server.port(), 860, maxDelayMs);
+  ControllerEngine engine{PortCatalog()};
+  // Shortened: the proof is that the controller sees no gap under the pause.
+  constexpr auto kGap = 1000ms;
+  engine.setCommandGap(kGap);
+  QList<OperationFailure> failures;
+  QList<std::pair<LinkError, QString>> losses;
+  QByteArray written;
+  QObject::connect(&engine, &ControllerEngine::failed,
+                   [&](const OperationFailure& failure) { failures.append(failure); });
+  QObject::connect(&engine, &ControllerEngine::connectionLost, [&](const LinkError& error, const QString& text) {
+    losses.append({error, text});
+  });
+  QObject::connect(&engine, &ControllerEngine::written, [&](const QByteArray& bytes) { written += bytes; });
+  (void)engine.changePort(*parseNetworkAddress(relay.address(qPrintable(scheme))));
+  const auto idle = [&] { return !engine.isBusy(); };
+  // As zelqon-cli ends a one-shot run: the port closes as soon as the operation ends.
+  const auto closedWhenIdle = [&] {
+    if (!idle())
+      return false;
+    engine.closePort();
+    return true;
+  };
+
+  switch (story) {
+    case Story::Factory:
+    case Story::Apply: {
+      QCOMPARE(story == Story::Factory ? engine.sendFactoryProgramming() : engine.sendAllRadioPrograms(),
+               OperationStart::Started);
+      const QList<Burst> bursts = listen(controller, idle);
+      QVERIFY(failures.isEmpty());
+      QCOMPARE(bursts.size(), 4);
+      QByteArray arrived;
+      for (qsizetype i = 0; i < bursts.size(); ++i) {
+        arrived += bursts[i].bytes;
+        if (i > 0)
+          QVERIFY2(bursts[i].first - bursts[i - 1].last >= kGap.count(),
+                   qPrintable(QStringLiteral("gap %1: %2 ms").arg(i).arg(bursts[i].first - bursts[i - 1].last)));
+      }
+      QCOMPARE(arrived, written);
+      break;
+    }
+    case Story::SilentWhilePolled:
+    case Story::SilentWhileMonitored: {
+      const bool monitor = story == Story::SilentWhileMonitored;
+      engine.setAfterLoss(monitor ? ControllerEngine::AfterLoss::Stop : ControllerEngine::AfterLoss::ReopenOnNextUse);
+      QCOMPARE(engine.openPort(), OperationStart::Started);
+      QTRY_VERIFY(engine.isOpen());
+      engine.startPolling();
+      QTest::qWait(1500);  // answered probes before the silence keep the link up
+      QVERIFY(losses.isEmpty());
+      relay.goSilent();
+      QElapsedTimer silent;
+      silent.start();
+      QTRY_VERIFY_WITH_TIMEOUT(!losses.isEmpty(), 16000);
+      QVERIFY2(silent.elapsed() <= 15000, qPrintable(QString::number(silent.elapsed())));
+      QCOMPARE(losses[0].first.fault(), LinkFault::LinkSilent);
+      QVERIFY2(losses[0].second.contains(QStringLiteral("parou de responder")), qPrintable(losses[0].second));
+      // The window's poll opens again; the monitor's run has ended.
+      QTest::qWait(1500);
+      QCOMPARE(engine.portState() == PortState::Closed, monitor);
+      break;
+    }
+    case Story::LostDuringPause: {
+      QObject::connect(&engine, &ControllerEngine::progress, [&](const SequenceProgress& step) {
+        if (step.step == 1)
+          relay.closeAll();
+      });
+      QElapsedTimer sinceFirst;
+      QObject::connect(&engine, &ControllerEngine::progress, [&] { sinceFirst.start(); });
+      QCOMPARE(engine.sendFactoryProgramming(), OperationStart::Started);
+      QTRY_VERIFY_WITH_TIMEOUT(idle(), 5000);
+      QVERIFY2(sinceFirst.elapsed() < kGap.count() / 2, qPrintable(QString::number(sinceFirst.elapsed())));
+      QCOMPARE(failures.size(), 1);
+      QCOMPARE(failures[0].error.fault(), LinkFault::ConnectionLost);
+      QVERIFY2(failures[0].text.contains(QStringLiteral("1 de 4")) &&
+                   failures[0].text.contains(QStringLiteral("conexão com o servidor foi perdida")),
+               qPrintable(failures[0].text));
+      break;
+    }
+    case Story::SilentDuringSend: {
+      QCOMPARE(engine.openPort(), OperationStart::Started);
+      QTRY_VERIFY(idle() && engine.isOpen());
+      relay.goSilent();
+      QCOMPARE(engine.sendRadioProgram(1), OperationStart::Started);
+      QTRY_VERIFY_WITH_TIMEOUT(idle(), 12000);
+      QCOMPARE(failures.size(), 1);
+      QCOMPARE(failures[0].error.fault(), LinkFault::NotConfirmed);
+      QVERIFY(failures[0].text.contains(QStringLiteral("não confirmou")));
+      break;
+    }
+    case Story::InterruptedFactory: {
+      // Ctrl+C as the first message goes out: it still reaches the line
+      // whole before the port closes, and counts as sent.
+      QObject::connect(
+          &engine, &ControllerEngine::written, &engine, [&] { engine.interrupt(); }, Qt::SingleShotConnection);
+      QCOMPARE(engine.sendFactoryProgramming(), OperationStart::Started);
+      const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
+      QCOMPARE(bursts.value(0).bytes, written);
+      QCOMPARE(failures.size(), 1);
+      QVERIFY2(failures[0].text.contains(QStringLiteral("Comandos enviados: 1 de 4")), qPrintable(failures[0].text));
+      break;
+    }
+    case Story::OneShots:
+      // Closed as soon as each send ends, with the controller's side read
+      // only every 30 ms: ser2net throws away what its line still holds
+      // when the client leaves.
+      for (int run = 0; run < 20; ++run) {
+        written.clear();
+        QCOMPARE(engine.sendRadioProgram(1 + run % 4), OperationStart::Started);
+        const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.isEmpty() ? QString() : failures[0].text));
+        QCOMPARE(bursts.value(0).bytes, written);
+      }
+      break;
+  }
+}
 
 QTEST_GUILESS_MAIN(NetworkTest)
 #include "tst_network.moc"

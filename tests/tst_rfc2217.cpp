@@ -51,6 +51,15 @@ class Rfc2217Test : public QObject {
     QCOMPARE(Rfc2217Codec::settingRequests({}),
              hex("fffa2c0100004b00fff0 fffa2c0208fff0 fffa2c0301fff0 fffa2c0401fff0 fffa2c0501fff0"));
     QCOMPARE(Rfc2217Codec::settingRequests({.baudRate = 0x0102ffu}).left(11), hex("fffa2c01000102ffff fff0"));
+    // A TIMING-MARK is answered by WILL or WONT, each counted once and not
+    // answered back; one that was not asked for counts for nothing.
+    (void)codec.takeReplies();
+    QCOMPARE(codec.timingMark() + codec.timingMark(), hex("fffd06 fffd06"));
+    QCOMPARE(codec.decode(hex("61 fffc06 62")), "ab");
+    QCOMPARE(codec.marksAnswered(), 1u);
+    (void)codec.decode(hex("fffb06 fffc06 fffb06"));
+    QCOMPARE(std::pair(codec.marksAnswered(), codec.marksAsked()), std::pair(quint64(2), quint64(2)));
+    QCOMPARE(codec.takeReplies(), hex("fffe06"));
   }
 
   void decodes_data() {

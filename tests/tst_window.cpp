@@ -562,6 +562,7 @@ class WindowTest : public QObject {
     w.window.engine().setCommandGap(std::chrono::milliseconds(500));
     w.click("ProgDefa4canais");
     QCOMPARE(controller.receive(70, 6000), factoryMessage(1).toLatin1());
+    QTRY_VERIFY(w.window.windowTitle().contains(QStringLiteral("1 de 4")));  // confirmed by the server
     server.stop();
     QTRY_VERIFY_WITH_TIMEOUT(w.shownNotice().contains(QStringLiteral("Comandos enviados: 1 de 4.")), 6000);
     QVERIFY2(w.shownNotice().contains(QStringLiteral("A conexão com o servidor foi perdida.")),
