@@ -1,11 +1,11 @@
 #include "engine/controller_engine.h"
 
 #include "engine/operator_text.h"
+#include "engine/port_diagnosis_text.h"
 #include "engine/profile_text.h"
 #include "engine/session_record.h"
 #include "protocol/programming_message.h"
 #include "serial/network_port_service.h"
-#include "engine/port_diagnosis_text.h"
 #include "serial/serial_port_service.h"
 
 #include <QDir>
@@ -370,10 +370,9 @@ void ControllerEngine::onHungUp(const LinkError& error) {
     stopBeforeNext(error);
   else if (isBusy())
     m_lostDuringSequence = error;
-  const bool reopens = m_afterLoss == AfterLoss::ReopenOnNextUse;
-  if (!reopens)
+  if (m_afterLoss == AfterLoss::Stop)
     m_pollTimer->stop();
-  emit connectionLost(error, describeConnectionLost(error, reopens));
+  emit connectionLost(error, describeConnectionLost(error, m_afterLoss));
 }
 
 void ControllerEngine::pollReceive() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/engine_facts.h"
 #include "protocol/link_error.h"
 #include "protocol/port_address.h"
 #include "protocol/radio_program.h"
@@ -21,16 +22,6 @@ namespace zelqon {
 class SerialPortService;
 class SessionRecord;
 
-// Where a command sequence stands, told after each of its commands.
-struct SequenceProgress {
-  Operation operation = Operation::SendRadio;
-  int step = 0;                         // the command just handled, from 1
-  int count = 0;                        // commands in the sequence
-  int radio = 0;                        // the radio of that command
-  bool written = true;                  // false when that command failed and the sequence goes on
-  std::chrono::milliseconds nextIn{0};  // until the next command; 0 after the last
-};
-
 // Everything between a front end and the controller: the port numbering, the
 // port in use, the receive poll, the command sequences and what the operator
 // is told when something fails. No widgets: the window and the command line
@@ -47,9 +38,7 @@ class ControllerEngine final : public QObject {
   // Reads radio n's values as they stand at the moment its message is built.
   using RadioReader = std::function<RadioProgram(int radio)>;
 
-  // What follows the loss of an open port: the window opens it again when it
-  // is next needed; a command-line run ends.
-  enum class AfterLoss { ReopenOnNextUse, Stop };
+  using AfterLoss = zelqon::AfterLoss;
 
   static constexpr std::chrono::milliseconds kCommandGap{3000};
   static constexpr std::chrono::milliseconds kPollInterval{1000};

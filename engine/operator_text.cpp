@@ -1,6 +1,5 @@
 #include "engine/operator_text.h"
 
-#include "engine/controller_engine.h"
 #include "protocol/port_address.h"
 #include "serial/rfc2217_codec.h"
 
@@ -183,7 +182,8 @@ QString describeFailure(const OperationFailure& failure, const QString& cause) {
                     why, settingsText(failure.error.settings()), reasonText(failure.error.reason())});
 }
 
-QString describeConnectionLost(const LinkError& error, bool reopens) {
+QString describeConnectionLost(const LinkError& error, AfterLoss afterLoss) {
+  const bool reopens = afterLoss == AfterLoss::ReopenOnNextUse;
   return joinLines(
       {QStringLiteral("A porta %1 foi desconectada e fechada.").arg(error.port()),
        error.fault() == LinkFault::LinkSilent ? faultText(error.fault()) : QString(),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/engine_facts.h"
 #include "protocol/link_error.h"
 #include "serial/port_service.h"
 
@@ -14,11 +15,9 @@ namespace zelqon {
 // `cause`, when known, takes the place of the general words for the fault.
 [[nodiscard]] QString describeFailure(const OperationFailure& failure, const QString& cause = {});
 
-// The notice for a port whose device went away while open; `reopens` where
-// the program goes on and opens it again when it is next needed.
-[[nodiscard]] QString describeConnectionLost(const LinkError& error, bool reopens = true);
-
-struct SequenceProgress;
+// The notice for a port whose device went away while open, saying what the
+// program does next.
+[[nodiscard]] QString describeConnectionLost(const LinkError& error, AfterLoss afterLoss);
 
 // What a port on its way to open is doing, for a title or a notice:
 // "Conectando a rfc2217://site:2217…"; empty when it is not on its way.

@@ -7,6 +7,9 @@ namespace zelqon {
 
 namespace {
 
+// Reads taken in by one poll: a line that never pauses cannot hold it longer.
+constexpr int kReadRounds = 64;
+
 LinkFault faultOf(QSerialPort::SerialPortError error) {
   switch (error) {
     case QSerialPort::DeviceNotFoundError:
@@ -164,7 +167,7 @@ QString SerialPortService::readAllPending() {
   // Take in what the system holds now: without a turn of the event loop since
   // it arrived, QSerialPort would not have seen it yet. Bounded, so a line
   // that never pauses cannot hold the poll.
-  for (int round = 0; round < 64 && m_state == PortState::Open && m_port.waitForReadyRead(0); ++round) {
+  for (int round = 0; round < kReadRounds && m_state == PortState::Open && m_port.waitForReadyRead(0); ++round) {
   }
   if (m_port.error() == QSerialPort::TimeoutError)
     m_port.clearError();
