@@ -1,13 +1,33 @@
 #pragma once
 
-// Facts the engine tells its front ends and the words made from them
-// (engine/operator_text) share, apart from the engine itself.
+// What the engine tells its front ends about the operations they start,
+// apart from the engine itself, so that the words made from these facts
+// (engine/operator_text) need not know the engine.
 
 #include "protocol/link_error.h"
 
 #include <chrono>
 
 namespace zelqon {
+
+// The operations an operator starts; each reports its own failure.
+enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, ChangePort, OpenPort };
+
+// Whether an operation asked of the engine was taken up.
+enum class OperationStart {
+  Started,         // under way; its end is told by signals
+  RefusedBusy,     // another operation is running
+  RefusedArgument  // a radio outside 1..4, or the like: nothing was done
+};
+
+struct OperationFailure {
+  Operation operation = Operation::SendRadio;
+  int radio = 0;  // the radio whose command failed; 0 for commands of no radio
+  LinkError error;
+  int written = 0;  // commands of the operation that went out before it stopped
+  int total = 1;    // commands the operation writes when nothing fails
+  QString text;     // what the operator reads: what failed, where, why, what to do
+};
 
 // Where a command sequence stands, told after each of its commands.
 struct SequenceProgress {

@@ -80,23 +80,4 @@ class LinkError : public std::runtime_error {
   QList<LineSettingAnswer> m_settings;
 };
 
-// The operations an operator starts; each reports its own failure.
-enum class Operation { SendRadio, SendAllRadios, FactoryProgramming, Atualizar, ChangePort, OpenPort };
-
-// Whether an operation asked of the engine was taken up.
-enum class OperationStart {
-  Started,         // under way; its end is told by signals
-  RefusedBusy,     // another operation is running
-  RefusedArgument  // a radio outside 1..4, or the like: nothing was done
-};
-
-struct OperationFailure {
-  Operation operation = Operation::SendRadio;
-  int radio = 0;  // the radio whose command failed; 0 for commands of no radio
-  LinkError error;
-  int written = 0;  // commands of the operation that went out before it stopped
-  int total = 1;    // commands the operation writes when nothing fails
-  QString text;     // what the operator reads: what failed, where, why, what to do
-};
-
 }  // namespace zelqon
