@@ -98,12 +98,14 @@ QString faultText(LinkFault fault) {
           "A conexão com o servidor parou de responder: a rede até o site caiu ou o servidor travou.");
     case LinkFault::NotRfc2217:
       return QStringLiteral(
-          "O servidor não fala RFC 2217 nesta porta, por isso o programa não consegue ajustar a linha serial. "
-          "A alternativa é o endereço tcp:// com a porta do servidor configurada para 19200n81.");
+                 "O servidor não fala RFC 2217 nesta porta, por isso o programa não consegue ajustar a linha serial. "
+                 "A alternativa é o endereço tcp:// com a porta do servidor configurada para %1n81.")
+          .arg(kLineBitRate);
     case LinkFault::SettingsRefused:
       return QStringLiteral(
-          "O servidor recusou ou alterou os ajustes da linha serial (19200 bit/s, 8 bits, sem paridade, 1 bit de "
-          "parada). Confira a configuração da porta no servidor.");
+                 "O servidor recusou ou alterou os ajustes da linha serial (%1 bit/s, 8 bits, sem paridade, 1 bit de "
+                 "parada). Confira a configuração da porta no servidor.")
+          .arg(kLineBitRate);
     case LinkFault::ConnectionLost:
       return QStringLiteral("A conexão com o servidor foi perdida.");
     case LinkFault::Other:

@@ -439,8 +439,7 @@ void NetworkPortService::checkDrain() {
       }
       return;
     }
-    const auto lineTime =
-        std::chrono::nanoseconds(m_drain->lineBytes * kBitsPerByte * 1'000'000'000LL / kLineBitsPerSecond);
+    const auto lineTime = std::chrono::nanoseconds(m_drain->lineBytes * kBitsPerByte * 1'000'000'000LL / kLineBitRate);
     m_drain->onTheLine = QDeadlineTimer(lineTime, Qt::PreciseTimer);
   }
   if (!m_drain->onTheLine->hasExpired())

@@ -48,7 +48,6 @@ class NetworkPortService final : public PortService {
     std::chrono::milliseconds probeIdle{4000};  // idle time before the link is asked for an answer
   };
   // The line behind the server, for the time its last bytes take to go out.
-  static constexpr int kLineBitsPerSecond = 19200;
   static constexpr int kBitsPerByte = 10;  // start, 8 data, stop
   // What Qt holds of the server's bytes between two reads; beyond it TCP
   // holds a flooding server back.

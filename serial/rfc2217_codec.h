@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/port_address.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -32,7 +34,7 @@ enum class ComPortSetting { BaudRate, DataSize, Parity, StopSize, Control };
 inline constexpr int kComPortSettingCount = 5;
 
 struct ComPortLine {
-  quint32 baudRate = 19200;
+  quint32 baudRate = kLineBitRate;
   quint32 dataSize = 8;
   quint32 parity = 1;    // NONE
   quint32 stopSize = 1;  // 1 stop bit
