@@ -37,7 +37,6 @@ struct ShownWindow {
     T* widget = window.findChild<T*>(name);
     return widget ? widget : throw std::runtime_error("no control named " + name.toStdString());
   }
-  [[nodiscard]] QString monitor() const { return get<MonitorView>(QStringLiteral("Tela_Recebto"))->text(); }
   [[nodiscard]] QString caption(const QString& name) const { return get(name)->property("text").toString(); }
   void click(const QString& name) const { QTest::mouseClick(get(name), Qt::LeftButton); }
   void showPage(int radio) const { get<TabControl>(QStringLiteral("SSTab1"))->setCurrentIndex(radio - 1); }
@@ -178,8 +177,12 @@ class WindowTest : public QObject {
     };
     for (QLabel* label : w.window.findChildren<QLabel*>())
       check(label, label->text(), 0);
-    for (QPushButton* button : w.window.findChildren<QPushButton*>())
+    for (QPushButton* button : w.window.findChildren<QPushButton*>()) {
       check(button, button->text(), 6);
+      if (button->objectName().contains(QLatin1String("_Cor")))
+        for (const QString& caption : {QStringLiteral("ATIVO BAIXO"), QStringLiteral("Ativado")})
+          check(button, caption, 6);
+    }
     QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(", ")));
 
     // The focus order visits the shown page only.
@@ -279,7 +282,7 @@ class WindowTest : public QObject {
     w.showPage(1);
     w.click("EnviaR1");
     QCOMPARE(controller.receive(70), factoryMessage(1).toLatin1());
-    QCOMPARE(w.monitor(), two + "\r\nOK\r\n\r\n" + factoryMessage(1) + "\r\n");
+    QCOMPARE(w.get<MonitorView>("Tela_Recebto")->text(), two + "\r\nOK\r\n\r\n" + factoryMessage(1) + "\r\n");
 
     // The factory sequence: progress in the title, input refused, closing after.
     w.window.engine().setCommandGap(std::chrono::milliseconds(1200));  // shown as 2 s: what is left rounds up
