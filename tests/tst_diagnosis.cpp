@@ -1,8 +1,8 @@
 // Why a port could not be opened: the facts found on this machine, and the
 // text the operator reads.
 
-#include "pty_peer.h"
 #include "engine/port_diagnosis_text.h"
+#include "pty_peer.h"
 
 #include <QProcess>
 #include <QSerialPort>
@@ -13,8 +13,6 @@
 #include <sys/stat.h>
 
 using namespace zelqon;
-
-Q_DECLARE_METATYPE(zelqon::PermissionFacts)
 
 namespace {
 
@@ -132,27 +130,22 @@ class DiagnosisTest : public QObject {
     checkPhrases(describeBusy(gatherBusyFacts(pty.slavePath(), proc.path(), {noLocks.path()})), said, notSaid);
   }
 
-  void permissionTexts_data() {
-    QTest::addColumn<PermissionFacts>("facts");
-    QTest::addColumn<QStringList>("said");
-    QTest::addColumn<QString>("notSaid");
-    const QString dev = QStringLiteral("/dev/ttyUSB0");
-    QTest::newRow("not in the group") << PermissionFacts{dev, "dialout", "tecnico", false, false}
-                                      << QStringList{"grupo dialout", "tecnico não faz parte",
-                                                     "sudo usermod -aG dialout tecnico", "saia e entre de novo"}
-                                      << "já";
-    QTest::newRow("added, session older")
-        << PermissionFacts{dev, "dialout", "tecnico", true, false}
-        << QStringList{"tecnico já foi incluído no grupo dialout", "novo login", "Saia e entre de novo"} << "usermod";
-    QTest::newRow("group of Arch") << PermissionFacts{dev, "uucp", "tecnico", false, false}
-                                   << QStringList{"grupo uucp", "sudo usermod -aG uucp tecnico"} << "dialout";
-  }
-
   void permissionTexts() {
-    QFETCH(PermissionFacts, facts);
-    QFETCH(QStringList, said);
-    QFETCH(QString, notSaid);
-    checkPhrases(describePermission(facts), said, notSaid);
+    const QString dev = QStringLiteral("/dev/ttyUSB0");
+    const struct {
+      PermissionFacts facts;
+      QStringList said;
+      QString notSaid;
+    } cases[] = {
+        {{dev, "dialout", "tecnico", false, false},  // not in the group
+         {"grupo dialout", "tecnico não faz parte", "sudo usermod -aG dialout tecnico", "saia e entre de novo"},
+         "já"},
+        {{dev, "dialout", "tecnico", true, false},  // added, the session older
+         {"tecnico já foi incluído no grupo dialout", "novo login", "Saia e entre de novo"},
+         "usermod"},
+        {{dev, "uucp", "tecnico", false, false}, {"grupo uucp", "sudo usermod -aG uucp tecnico"}, "dialout"}};  // Arch
+    for (const auto& c : cases)
+      checkPhrases(describePermission(c.facts), c.said, c.notSaid);
   }
 
   void permissionFactsComeFromTheDevice() {
