@@ -69,26 +69,22 @@ class DiagnosisTest : public QObject {
              (QList<PortHolder>{{QCoreApplication::applicationPid(), program}}));
   }
 
-  void staleLockFiles_data() {
-    QTest::addColumn<QByteArray>("format");  // %1 stands for the pid
-    QTest::newRow("Qt") << QByteArray("%1\ncutecom\nbancada\n");
-    QTest::newRow("UUCP") << QByteArray("%1\n").rightJustified(11, ' ');
-  }
-
+  // A lock file left by an ended process, as Qt and as UUCP tools write it.
   void staleLockFiles() {
-    QFETCH(QByteArray, format);
-    const qint64 pid = Sleeper().processId();  // ended by now
-    QTemporaryDir unused, locks;
-    const QString path = locks.filePath("LCK..ttyUSB7");
-    writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
-
-    const BusyFacts facts = gatherBusyFacts("/dev/ttyUSB7", "/proc", {unused.path(), locks.path()});
-    QVERIFY(facts.staleLock);
-    QCOMPARE(facts.staleLock->path, path);
-    QCOMPARE(facts.staleLock->pid, pid);
-    checkPhrases(describeBusy(facts), {QStringLiteral("processo %1").arg(pid), "sudo rm " + path},
-                 "em uso pelo programa");
-    QVERIFY(QFile::exists(path));
+    for (const QByteArray& format :
+         {QByteArray("%1\ncutecom\nbancada\n"), QByteArray("%1\n").rightJustified(11, ' ')}) {
+      const qint64 pid = Sleeper().processId();  // ended by now
+      QTemporaryDir unused, locks;
+      const QString path = locks.filePath("LCK..ttyUSB7");
+      writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
+      const BusyFacts facts = gatherBusyFacts("/dev/ttyUSB7", "/proc", {unused.path(), locks.path()});
+      QVERIFY2(facts.staleLock, format.constData());
+      QCOMPARE(facts.staleLock->path, path);
+      QCOMPARE(facts.staleLock->pid, pid);
+      checkPhrases(describeBusy(facts), {QStringLiteral("processo %1").arg(pid), "sudo rm " + path},
+                   "em uso pelo programa");
+      QVERIFY(QFile::exists(path));
+    }
   }
 
   void daemonsThatGrabAdapters_data() {
