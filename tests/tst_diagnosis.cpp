@@ -87,43 +87,37 @@ class DiagnosisTest : public QObject {
     }
   }
 
-  void daemonsThatGrabAdapters_data() {
-    QTest::addColumn<QStringList>("programs");  // of processes 10, 11, ...
-    QTest::addColumn<int>("holder");            // the one with the port open, or 0
-    QTest::addColumn<QStringList>("said");
-    QTest::addColumn<QString>("notSaid");
-    const QString stop = QStringLiteral("sudo systemctl stop ModemManager");
-    QTest::newRow("ModemManager holds the port")
-        << QStringList{"bash", "ModemManager"} << 11
-        << QStringList{"ModemManager (processo 11)", stop, "ID_MM_DEVICE_IGNORE"} << "em execução";
-    QTest::newRow("ModemManager running, holding unseen")
-        << QStringList{"bash", "ModemManager"} << 0
-        << QStringList{"ModemManager está em execução e costuma abrir adaptadores recém-conectados", stop}
-        << "não foi possível identificá-lo";
-    QTest::newRow("brltty running") << QStringList{"brltty"} << 0
-                                    << QStringList{"brltty está em execução", "sudo apt remove brltty",
-                                                   "sudo systemctl mask brltty-udev.service"}
-                                    << "ModemManager";
-    QTest::newRow("nothing found") << QStringList{"bash"} << 0 << QStringList{"não foi possível identificá-lo"}
-                                   << "em uso pelo programa";
-  }
-
+  // Programs known to grab a newly plugged adapter, found in the process list.
   void daemonsThatGrabAdapters() {
-    QFETCH(QStringList, programs);
-    QFETCH(int, holder);
-    QFETCH(QStringList, said);
-    QFETCH(QString, notSaid);
-    PtyPeer pty;
-    QTemporaryDir proc;
-    for (int pid = 10; pid < 10 + programs.size(); ++pid) {
-      const QString dir = proc.filePath(QString::number(pid));
-      QVERIFY(QDir().mkpath(dir + "/fd"));
-      writeFile(dir + "/comm", programs[pid - 10].toUtf8() + '\n');
-      if (pid == holder)
-        QVERIFY(QFile::link(pty.slavePath(), dir + "/fd/3"));
+    const QString stop = QStringLiteral("sudo systemctl stop ModemManager");
+    const struct {
+      QStringList programs;  // of processes 10, 11, ...
+      int holder;            // the one with the port open, or 0
+      QStringList said;
+      QString notSaid;
+    } cases[] = {
+        {{"bash", "ModemManager"}, 11, {"ModemManager (processo 11)", stop, "ID_MM_DEVICE_IGNORE"}, "em execução"},
+        {{"bash", "ModemManager"},
+         0,
+         {"ModemManager está em execução e costuma abrir adaptadores recém-conectados", stop},
+         "não foi possível identificá-lo"},
+        {{"brltty"},
+         0,
+         {"brltty está em execução", "sudo apt remove brltty", "sudo systemctl mask brltty-udev.service"},
+         "ModemManager"},
+        {{"bash"}, 0, {"não foi possível identificá-lo"}, "em uso pelo programa"}};
+    for (const auto& c : cases) {
+      PtyPeer pty;
+      QTemporaryDir proc, noLocks;
+      for (int pid = 10; pid < 10 + c.programs.size(); ++pid) {
+        const QString dir = proc.filePath(QString::number(pid));
+        QVERIFY(QDir().mkpath(dir + "/fd"));
+        writeFile(dir + "/comm", c.programs[pid - 10].toUtf8() + '\n');
+        if (pid == c.holder)
+          QVERIFY(QFile::link(pty.slavePath(), dir + "/fd/3"));
+      }
+      checkPhrases(describeBusy(gatherBusyFacts(pty.slavePath(), proc.path(), {noLocks.path()})), c.said, c.notSaid);
     }
-    QTemporaryDir noLocks;
-    checkPhrases(describeBusy(gatherBusyFacts(pty.slavePath(), proc.path(), {noLocks.path()})), said, notSaid);
   }
 
   void permissionTexts() {

@@ -23,25 +23,22 @@ class ProtocolTest : public QObject {
   void messagesCarryTheTypedModel() {
     RadioProgram four;
     four.corLevel = CorLevel::ActiveLow;
-    four.keyedRadios.set(1, true);
-    four.keyedRadios.set(3, true);
-    four.keyedRadios.set(4, true);  // its own key stays 0
+    for (const int radio : {0, 1, 3, 4, 5})  // its own key stays 0; radios outside 1..4 are never keyed
+      four.keyedRadios.set(radio, true);
     four.debounce = *DelayTime::fromMilliseconds(0);
     four.hang = *DelayTime::fromMilliseconds(10000);
     QCOMPARE(buildProgrammingMessage(4, four),
              QStringLiteral("Radio=4;COR=0;DelayDT=00000;PTT1=1;PTT2=0;PTT3=1;PTT4=0;DelayHT=10000;"));
+    QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
     for (int radio = 1; radio <= kRadioCount; ++radio)
       QCOMPARE(buildProgrammingMessage(radio, RadioProgram{}), factoryMessage(radio));
     // Out of range: nothing to send, never an exception through the caller.
     QCOMPARE(buildProgrammingMessage(0, four) + buildProgrammingMessage(5, four) + factoryMessage(5), QString());
 
-    // The route buttons of radio 3 key radios 1, 2 and 4; of radio 1, 2, 3 and 4.
-    QCOMPARE((QList<int>{routedRadio(3, 2), routedRadio(3, 3), routedRadio(3, 4)}), (QList<int>{1, 2, 4}));
-    QCOMPARE((QList<int>{routedRadio(1, 2), routedRadio(1, 3), routedRadio(1, 4)}), (QList<int>{2, 3, 4}));
-    QCOMPARE(routedRadio(3, 5), 0);
-    four.keyedRadios.set(5, true);  // radios outside 1..4 are never keyed
-    four.keyedRadios.set(0, true);
-    QCOMPARE(four.keyedRadios.radios(), (QList<int>{1, 3, 4}));
+    // The route buttons of radio 3 key radios 1, 2 and 4; of radio 1, 2, 3 and 4; there is no fifth.
+    QCOMPARE((QList<int>{routedRadio(3, 2), routedRadio(3, 3), routedRadio(3, 4), routedRadio(1, 2), routedRadio(1, 3),
+                         routedRadio(1, 4), routedRadio(3, 5)}),
+             (QList<int>{1, 2, 4, 2, 3, 4, 0}));
   }
 
   void onlyListTimesCanBeMade() {
@@ -86,10 +83,8 @@ class ProtocolTest : public QObject {
     rows(Lenient, "empty", {" "});
     rows(Exact, "path /dev/ttyUSB0", {"/dev/ttyUSB0"});
     rows(Lenient, "path /dev/pts/3", {" /dev/pts/3 "});
-    rows(Exact, "net rfc2217://127.0.0.1:2217", {"rfc2217://127.0.0.1:2217"});
     rows(Exact, "net tcp://Site-2.example:4001", {"  TCP://Site-2.example:4001 "});
     rows(Lenient, "net rfc2217://[::1]:2217", {" RFC2217://[::1]:2217"});
-    rows(Exact, "net rfc2217://[fd00::5]:2217", {"rfc2217://[fd00::5]:2217"});
     rows(Exact, "net tcp://h:65535", {"tcp://h:65535"});
     rows(Lenient, "bad address", {"tcp://h"});
     rows(Exact, "bad address",
@@ -104,10 +99,7 @@ class ProtocolTest : public QObject {
     const auto read = readPortChoice(text, reading);
     QString seen;
     if (const auto* choice = std::get_if<PortChoice>(&read)) {
-      if (choice->listNumber())
-        seen = QStringLiteral("list %1").arg(*choice->listNumber());
-      else
-        seen = (choice->device() ? QStringLiteral("path ") : QStringLiteral("net ")) + choice->text();
+      seen = (choice->listNumber() ? "list " : choice->device() ? "path " : "net ") + choice->text();
       QCOMPARE(portChoiceIn(choice->text(), PortReading::Exact), std::optional<PortChoice>(*choice));
     } else {
       const std::array names{"empty", "not a port", "out of range", "bad address"};
