@@ -33,8 +33,7 @@ struct Sleeper : QProcess {
 
 void writeFile(const QString& path, const QByteArray& contents) {
   QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(contents);
+  QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
 }
 
 void checkPhrases(const QString& text, const QStringList& said, const QString& notSaid) {
@@ -54,8 +53,8 @@ class DiagnosisTest : public QObject {
     const Sleeper holder(pty.slavePath());
     QTemporaryDir noLocks;
     // This process holds the pty's master, another device: not a holder.
-    const BusyFacts facts = gatherBusyFacts(pty.slavePath(), "/proc", {noLocks.path()});
-    QCOMPARE(facts.holders, (QList<PortHolder>{{holder.processId(), "sleep"}}));
+    QCOMPARE(gatherBusyFacts(pty.slavePath(), "/proc", {noLocks.path()}).holders,
+             (QList<PortHolder>{{holder.processId(), "sleep"}}));
     checkPhrases(diagnoseAccessDenied(pty.slavePath()), {QStringLiteral("sleep (processo %1)").arg(holder.processId())},
                  "usermod");
 
@@ -79,8 +78,7 @@ class DiagnosisTest : public QObject {
       writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
       const BusyFacts facts = gatherBusyFacts("/dev/ttyUSB7", "/proc", {unused.path(), locks.path()});
       QVERIFY2(facts.staleLock, format.constData());
-      QCOMPARE(facts.staleLock->path, path);
-      QCOMPARE(facts.staleLock->pid, pid);
+      // Named with its process and the way to remove it, and left in place.
       checkPhrases(describeBusy(facts), {QStringLiteral("processo %1").arg(pid), "sudo rm " + path},
                    "em uso pelo programa");
       QVERIFY(QFile::exists(path));

@@ -48,10 +48,8 @@ class DiscoveryTest : public QObject {
   void placeholderUartsAreLeftOut() {
     QTemporaryDir sysfs;
     for (const auto& [port, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
-      QDir(sysfs.path()).mkpath(port);
       QFile file(sysfs.filePath(QStringLiteral("%1/type").arg(port)));
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      file.write(type);
+      QVERIFY(QDir(sysfs.path()).mkpath(port) && file.open(QIODevice::WriteOnly) && file.write(type) == 2);
     }
     QVERIFY(!isPlaceholderUart("ttyS0", sysfs.path()));
     QVERIFY(isPlaceholderUart("ttyS1", sysfs.path()));
