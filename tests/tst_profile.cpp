@@ -140,10 +140,7 @@ class TestProfile : public QObject {
         {"nothing changed", kHand, [](SiteProfile&) {}, kHand},
         {"time keeps its comment", kHand, [](SiteProfile& p) { p.radios[0].hang = *DelayTime::fromMilliseconds(700); },
          edited(10, "hang_ms = 700   # por causa do enlace", 1, kHand)},
-        {"basic quoting", kHand,
-         [](SiteProfile& p) {
-           p.port = NetworkAddress{NetworkProtocol::RawTcp, QStringLiteral("site"), 4001};
-         },
+        {"basic quoting", kHand, [](SiteProfile& p) { p.port = *parseNetworkAddress(u"tcp://site:4001"); },
          edited(6, "porta = \"tcp://site:4001\"  # cabo azul", 1, kHand)},
         {"literal quoting", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Serra \"Alta\""); },
          edited(7, "nome = 'Serra \"Alta\"'", 1, kHand)},
@@ -208,7 +205,7 @@ class TestProfile : public QObject {
     changed.notes = QString(4096, QLatin1Char('n'));
     rlimit limits{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &limits), 0);
-    const rlimit small{rlim_t(oldBytes.size() + 100), limits.rlim_max};
+    const rlimit small{.rlim_cur = rlim_t(oldBytes.size() + 100), .rlim_max = limits.rlim_max};
     const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     const ProfileSaveResult failure = saveSiteProfile(path, changed);
@@ -226,8 +223,9 @@ class TestProfile : public QObject {
     file.close();
     QVERIFY(describeProfileProblem(readSiteProfile(path).problem)
                 .endsWith(QStringLiteral("grande demais para um perfil (mais de 1048576 bytes).")));
+  }
 
-    // Every key in the help.
+  void helpNamesEveryKey() {
     for (const ProfileKey& key : kProfileKeys)
       QVERIFY(describeProfileKeys().contains(QStringLiteral("  %1 ").arg(QLatin1String(key.name))));
   }
