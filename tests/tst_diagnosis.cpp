@@ -1,8 +1,8 @@
 // Why a port could not be opened: the facts found on this machine, and the
 // text the operator reads.
 
-#include "pty_peer.h"
 #include "engine/port_diagnosis_text.h"
+#include "pty_peer.h"
 
 #include <QProcess>
 #include <QSerialPort>
@@ -13,8 +13,6 @@
 #include <sys/stat.h>
 
 using namespace zelqon;
-
-Q_DECLARE_METATYPE(zelqon::PermissionFacts)
 
 namespace {
 
@@ -35,8 +33,7 @@ struct Sleeper : QProcess {
 
 void writeFile(const QString& path, const QByteArray& contents) {
   QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(contents);
+  QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
 }
 
 void checkPhrases(const QString& text, const QStringList& said, const QString& notSaid) {
@@ -56,8 +53,8 @@ class DiagnosisTest : public QObject {
     const Sleeper holder(pty.slavePath());
     QTemporaryDir noLocks;
     // This process holds the pty's master, another device: not a holder.
-    const BusyFacts facts = gatherBusyFacts(pty.slavePath(), "/proc", {noLocks.path()});
-    QCOMPARE(facts.holders, (QList<PortHolder>{{holder.processId(), "sleep"}}));
+    QCOMPARE(gatherBusyFacts(pty.slavePath(), "/proc", {noLocks.path()}).holders,
+             (QList<PortHolder>{{holder.processId(), "sleep"}}));
     checkPhrases(diagnoseAccessDenied(pty.slavePath()), {QStringLiteral("sleep (processo %1)").arg(holder.processId())},
                  "usermod");
 
@@ -71,88 +68,72 @@ class DiagnosisTest : public QObject {
              (QList<PortHolder>{{QCoreApplication::applicationPid(), program}}));
   }
 
-  void staleLockFiles_data() {
-    QTest::addColumn<QByteArray>("format");  // %1 stands for the pid
-    QTest::newRow("Qt") << QByteArray("%1\ncutecom\nbancada\n");
-    QTest::newRow("UUCP") << QByteArray("%1\n").rightJustified(11, ' ');
-  }
-
+  // A lock file left by an ended process, as Qt and as UUCP tools write it.
   void staleLockFiles() {
-    QFETCH(QByteArray, format);
-    const qint64 pid = Sleeper().processId();  // ended by now
-    QTemporaryDir unused, locks;
-    const QString path = locks.filePath("LCK..ttyUSB7");
-    writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
-
-    const BusyFacts facts = gatherBusyFacts("/dev/ttyUSB7", "/proc", {unused.path(), locks.path()});
-    QVERIFY(facts.staleLock);
-    QCOMPARE(facts.staleLock->path, path);
-    QCOMPARE(facts.staleLock->pid, pid);
-    checkPhrases(describeBusy(facts), {QStringLiteral("processo %1").arg(pid), "sudo rm " + path},
-                 "em uso pelo programa");
-    QVERIFY(QFile::exists(path));
-  }
-
-  void daemonsThatGrabAdapters_data() {
-    QTest::addColumn<QStringList>("programs");  // of processes 10, 11, ...
-    QTest::addColumn<int>("holder");            // the one with the port open, or 0
-    QTest::addColumn<QStringList>("said");
-    QTest::addColumn<QString>("notSaid");
-    const QString stop = QStringLiteral("sudo systemctl stop ModemManager");
-    QTest::newRow("ModemManager holds the port")
-        << QStringList{"bash", "ModemManager"} << 11
-        << QStringList{"ModemManager (processo 11)", stop, "ID_MM_DEVICE_IGNORE"} << "em execução";
-    QTest::newRow("ModemManager running, holding unseen")
-        << QStringList{"bash", "ModemManager"} << 0
-        << QStringList{"ModemManager está em execução e costuma abrir adaptadores recém-conectados", stop}
-        << "não foi possível identificá-lo";
-    QTest::newRow("brltty running") << QStringList{"brltty"} << 0
-                                    << QStringList{"brltty está em execução", "sudo apt remove brltty",
-                                                   "sudo systemctl mask brltty-udev.service"}
-                                    << "ModemManager";
-    QTest::newRow("nothing found") << QStringList{"bash"} << 0 << QStringList{"não foi possível identificá-lo"}
-                                   << "em uso pelo programa";
-  }
-
-  void daemonsThatGrabAdapters() {
-    QFETCH(QStringList, programs);
-    QFETCH(int, holder);
-    QFETCH(QStringList, said);
-    QFETCH(QString, notSaid);
-    PtyPeer pty;
-    QTemporaryDir proc;
-    for (int pid = 10; pid < 10 + programs.size(); ++pid) {
-      const QString dir = proc.filePath(QString::number(pid));
-      QVERIFY(QDir().mkpath(dir + "/fd"));
-      writeFile(dir + "/comm", programs[pid - 10].toUtf8() + '\n');
-      if (pid == holder)
-        QVERIFY(QFile::link(pty.slavePath(), dir + "/fd/3"));
+    for (const QByteArray& format :
+         {QByteArray("%1\ncutecom\nbancada\n"), QByteArray("%1\n").rightJustified(11, ' ')}) {
+      const qint64 pid = Sleeper().processId();  // ended by now
+      QTemporaryDir unused, locks;
+      const QString path = locks.filePath("LCK..ttyUSB7");
+      writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
+      const BusyFacts facts = gatherBusyFacts("/dev/ttyUSB7", "/proc", {unused.path(), locks.path()});
+      QVERIFY2(facts.staleLock, format.constData());
+      // Named with its process and the way to remove it, and left in place.
+      checkPhrases(describeBusy(facts), {QStringLiteral("processo %1").arg(pid), "sudo rm " + path},
+                   "em uso pelo programa");
+      QVERIFY(QFile::exists(path));
     }
-    QTemporaryDir noLocks;
-    checkPhrases(describeBusy(gatherBusyFacts(pty.slavePath(), proc.path(), {noLocks.path()})), said, notSaid);
   }
 
-  void permissionTexts_data() {
-    QTest::addColumn<PermissionFacts>("facts");
-    QTest::addColumn<QStringList>("said");
-    QTest::addColumn<QString>("notSaid");
-    const QString dev = QStringLiteral("/dev/ttyUSB0");
-    QTest::newRow("not in the group") << PermissionFacts{dev, "dialout", "tecnico", false, false}
-                                      << QStringList{"grupo dialout", "tecnico não faz parte",
-                                                     "sudo usermod -aG dialout tecnico", "saia e entre de novo"}
-                                      << "já";
-    QTest::newRow("added, session older")
-        << PermissionFacts{dev, "dialout", "tecnico", true, false}
-        << QStringList{"tecnico já foi incluído no grupo dialout", "novo login", "Saia e entre de novo"} << "usermod";
-    QTest::newRow("group of Arch") << PermissionFacts{dev, "uucp", "tecnico", false, false}
-                                   << QStringList{"grupo uucp", "sudo usermod -aG uucp tecnico"} << "dialout";
+  // Programs known to grab a newly plugged adapter, found in the process list.
+  void daemonsThatGrabAdapters() {
+    const QString stop = QStringLiteral("sudo systemctl stop ModemManager");
+    const struct {
+      QStringList programs;  // of processes 10, 11, ...
+      int holder;            // the one with the port open, or 0
+      QStringList said;
+      QString notSaid;
+    } cases[] = {
+        {{"bash", "ModemManager"}, 11, {"ModemManager (processo 11)", stop, "ID_MM_DEVICE_IGNORE"}, "em execução"},
+        {{"bash", "ModemManager"},
+         0,
+         {"ModemManager está em execução e costuma abrir adaptadores recém-conectados", stop},
+         "não foi possível identificá-lo"},
+        {{"brltty"},
+         0,
+         {"brltty está em execução", "sudo apt remove brltty", "sudo systemctl mask brltty-udev.service"},
+         "ModemManager"},
+        {{"bash"}, 0, {"não foi possível identificá-lo"}, "em uso pelo programa"}};
+    for (const auto& c : cases) {
+      PtyPeer pty;
+      QTemporaryDir proc, noLocks;
+      for (int pid = 10; pid < 10 + c.programs.size(); ++pid) {
+        const QString dir = proc.filePath(QString::number(pid));
+        QVERIFY(QDir().mkpath(dir + "/fd"));
+        writeFile(dir + "/comm", c.programs[pid - 10].toUtf8() + '\n');
+        if (pid == c.holder)
+          QVERIFY(QFile::link(pty.slavePath(), dir + "/fd/3"));
+      }
+      checkPhrases(describeBusy(gatherBusyFacts(pty.slavePath(), proc.path(), {noLocks.path()})), c.said, c.notSaid);
+    }
   }
 
   void permissionTexts() {
-    QFETCH(PermissionFacts, facts);
-    QFETCH(QStringList, said);
-    QFETCH(QString, notSaid);
-    checkPhrases(describePermission(facts), said, notSaid);
+    const QString dev = QStringLiteral("/dev/ttyUSB0");
+    const struct {
+      PermissionFacts facts;
+      QStringList said;
+      QString notSaid;
+    } cases[] = {
+        {{dev, "dialout", "tecnico", false, false},  // not in the group
+         {"grupo dialout", "tecnico não faz parte", "sudo usermod -aG dialout tecnico", "saia e entre de novo"},
+         "já"},
+        {{dev, "dialout", "tecnico", true, false},  // added, the session older
+         {"tecnico já foi incluído no grupo dialout", "novo login", "Saia e entre de novo"},
+         "usermod"},
+        {{dev, "uucp", "tecnico", false, false}, {"grupo uucp", "sudo usermod -aG uucp tecnico"}, "dialout"}};  // Arch
+    for (const auto& c : cases)
+      checkPhrases(describePermission(c.facts), c.said, c.notSaid);
   }
 
   void permissionFactsComeFromTheDevice() {

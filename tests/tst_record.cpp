@@ -1,6 +1,5 @@
 #include "engine/profile_text.h"
 #include "pty_peer.h"
-#include "record_bytes.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -28,112 +27,112 @@ class TestRecord : public QObject {
   Q_OBJECT
 
  private slots:
-  void linesAndDailyFiles();
-  void prunes_data();
-  void prunes();
-  void failureToldOnce();
-  void engineRecordsBothWays();
+  // The exact lines of a send and of received bytes, decoded back; the events
+  // after midnight go to the next day's file.
+  void linesAndDailyFiles() {
+    QTemporaryDir dir;
+    QDateTime now = at(QDate(2026, 12, 7), QTime(21, 6, 36, 123));
+    SessionRecord record(RecordTarget::DailyFiles, dir.path(), {[&now] { return now; }});
+    record.start();
+    QByteArray burst;  // every byte value, five times
+    for (int i = 0; i < 5 * 256; ++i)
+      burst += char(i);
+    const QString port = QStringLiteral("COM1 (/dev/ttyUSB0)");
+    record.record(RecordDirection::Sent, port, "Atualizar");
+    now = now.addMSecs(-123).addSecs(3600 * 5);  // the next day, ".000" milliseconds
+    record.record(RecordDirection::Received, QStringLiteral("rfc2217://site:2217\t2"),
+                  QByteArray("\x00\t\r\n\\A~\x7F\x80\xFF", 10));
+    record.record(RecordDirection::Received, port, burst);
+
+    // Each line is on disk at once, and the 1280-byte burst is two events.
+    QCOMPARE(linesOf(dir.filePath(QStringLiteral("zelqon-2026-12-07.log"))),
+             QList<QByteArray>{"2026-12-07T21:06:36.123-03:00\tenviado\tCOM1 (/dev/ttyUSB0)\tAtualizar"});
+    const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("zelqon-2026-12-08.log")));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0],
+             R"(2026-12-08T02:06:36.000-03:00	recebido	rfc2217://site:2217\t2	\x00\t\r\n\\A~\x7F\x80\xFF)");
+    QByteArray decoded;  // the burst's fields read back: only printable bytes and the escapes \\ \r \n \t \xHH
+    for (const QByteArray& line : lines.mid(1)) {
+      QVERIFY(line.startsWith("2026-12-08T02:06:36.000-03:00\trecebido\tCOM1 (/dev/ttyUSB0)\t"));
+      const QByteArray field = line.split('\t').last();
+      for (qsizetype i = 0; i < field.size(); ++i) {
+        const qsizetype escape = field[i] == '\\' ? QByteArrayView("\\rntx").indexOf(field[++i]) : -2;
+        QVERIFY2(escape != -1 && uchar(field[i]) >= 0x20 && uchar(field[i]) < 0x7F, field.constData() + i);
+        const char hex = escape == 4 ? char(field.mid(i + 1, 2).toInt(nullptr, 16)) : 0;
+        decoded += escape < 0 ? field[i] : QByteArray("\\\r\n\t").append(hex).at(escape);
+        i += escape == 4 ? 2 : 0;
+      }
+    }
+    QCOMPARE(decoded, burst);
+  }
+
+  // Today is 2026-12-07; the usual limit of days and 1000 bytes; "name:size" each.
+  void prunes_data() {
+    QTest::addColumn<QString>("files");
+    QTest::addColumn<QString>("remaining");
+
+    // Only the program's own zelqon-DATE.log files older than 90 days go; 90
+    // days stay, and an operator's copies stay whatever their age.
+    QTest::newRow("by age") << "zelqon-2026-09-07.log:10 zelqon-2026-09-08.log:10 zelqon-2020-01-01.txt:10 "
+                               "outro-2020-01-01.log:10 zelqon-2026-01-05.log.gz:10 x-zelqon-2020-01-01.log:10"
+                            << "outro-2020-01-01.log:10 x-zelqon-2020-01-01.log:10 zelqon-2020-01-01.txt:10 "
+                               "zelqon-2026-01-05.log.gz:10 zelqon-2026-09-08.log:10 zelqon-2026-12-07.log:0";
+    // Then the oldest until the rest fit, but never today's.
+    QTest::newRow("by size") << "zelqon-2026-12-05.log:400 zelqon-2026-12-01.log:400 zelqon-2026-12-03.log:400"
+                             << "zelqon-2026-12-03.log:400 zelqon-2026-12-05.log:400 zelqon-2026-12-07.log:0";
+    QTest::newRow("never today's") << "zelqon-2026-12-06.log:10 zelqon-2026-12-07.log:2000"
+                                   << "zelqon-2026-12-07.log:2000";
+  }
+
+  void prunes() {
+    QFETCH(QString, files);
+    QFETCH(QString, remaining);
+    QTemporaryDir dir;
+    for (const QString& file : files.split(QLatin1Char(' '))) {
+      QFile made(dir.filePath(file.section(QLatin1Char(':'), 0, 0)));
+      QVERIFY(made.open(QIODevice::WriteOnly) &&
+              made.write(QByteArray(file.section(QLatin1Char(':'), 1).toInt(), 'x')));
+    }
+    SessionRecord record(RecordTarget::DailyFiles, dir.path(),
+                         {.clock = [] { return at(QDate(2026, 12, 7), QTime(8, 0)); }, .keepBytes = 1000});
+    record.start();
+    QStringList found;
+    for (const QFileInfo& file : QDir(dir.path()).entryInfoList(QDir::Files, QDir::Name))
+      found.append(QStringLiteral("%1:%2").arg(file.fileName()).arg(file.size()));
+    QCOMPARE(found.join(QLatin1Char(' ')), remaining);
+  }
+
+  // A full disk: the record says so once, with the reason, and stops.
+  void failureToldOnce() {
+    SessionRecord record(RecordTarget::OneFile, QStringLiteral("/dev/full"));
+    QSignalSpy failures(&record, &SessionRecord::failed);
+    record.start();
+    for (int i = 0; i < 3; ++i)
+      record.record(RecordDirection::Sent, QStringLiteral("1"), "Atualizar");
+    QCOMPARE(failures.count(), 1);
+    const QString message = describeRecordFailure(failures[0][0].value<RecordFailure>());
+    for (const QString& part : {QStringLiteral("/dev/full"), QString::fromLocal8Bit(std::strerror(ENOSPC)),
+                                QStringLiteral("continua sem registro")})
+      QVERIFY2(message.contains(part), qPrintable(message));
+    QVERIFY(!record.isRecording());
+  }
+
+  // What the engine writes is recorded as sent, what it reads as received.
+  void engineRecordsBothWays() {
+    QTemporaryDir dir;
+    PtyEngine t;
+    t.engine.recordSession(new SessionRecord(RecordTarget::OneFile, dir.filePath(QStringLiteral("r.log"))));
+    QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
+    QVERIFY(t.waitIdle());
+    t.controller.send("OK\r\n");
+    ::usleep(20000);  // the bytes arrive with no event loop running
+    t.engine.pollReceive();
+    const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("r.log")));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].split('\t').mid(1, 1) + lines[0].split('\t').mid(3), (QList<QByteArray>{"enviado", "Atualizar"}));
+    QCOMPARE(lines[1].split('\t').mid(1, 1) + lines[1].split('\t').mid(3), (QList<QByteArray>{"recebido", "OK\\r\\n"}));
+  }
 };
-
-// The exact lines of a send and of received bytes, decoded back; the events
-// after midnight go to the next day's file.
-void TestRecord::linesAndDailyFiles() {
-  QTemporaryDir dir;
-  QDateTime now = at(QDate(2026, 12, 7), QTime(21, 6, 36, 123));
-  SessionRecord record(RecordTarget::DailyFiles, dir.path(), {[&now] { return now; }});
-  record.start();
-  QByteArray burst;  // every byte value, five times
-  for (int i = 0; i < 5 * 256; ++i)
-    burst += char(i);
-  const QString port = QStringLiteral("COM1 (/dev/ttyUSB0)");
-  record.record(RecordDirection::Sent, port, "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=0;PTT4=0;DelayHT=00100;");
-  now = now.addMSecs(-123).addSecs(3600 * 5);  // the next day, ".000" milliseconds
-  record.record(RecordDirection::Received, QStringLiteral("rfc2217://site:2217\t2"),
-                QByteArray("\x00\t\r\n\\A~\x7F\x80\xFF", 10));
-  record.record(RecordDirection::Received, port, burst);
-
-  // Each line is on disk at once, and the 1280-byte burst is two events.
-  QCOMPARE(record.currentFile(), dir.filePath(QStringLiteral("zelqon-2026-12-08.log")));
-  QCOMPARE(linesOf(dir.filePath(QStringLiteral("zelqon-2026-12-07.log"))),
-           QList<QByteArray>{"2026-12-07T21:06:36.123-03:00\tenviado\tCOM1 (/dev/ttyUSB0)\t"
-                             "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=1;PTT3=0;PTT4=0;DelayHT=00100;"});
-  const QList<QByteArray> lines = linesOf(record.currentFile());
-  QCOMPARE(lines.size(), 3);
-  QCOMPARE(lines[0],
-           R"(2026-12-08T02:06:36.000-03:00	recebido	rfc2217://site:2217\t2	\x00\t\r\n\\A~\x7F\x80\xFF)");
-  QByteArray decoded;
-  for (const QByteArray& line : lines.mid(1)) {
-    QVERIFY(line.startsWith("2026-12-08T02:06:36.000-03:00\trecebido\tCOM1 (/dev/ttyUSB0)\t"));
-    decoded += decodeRecordBytes(line.split('\t').last()).value_or("?");
-  }
-  QCOMPARE(decoded, burst);
-}
-
-// Today is 2026-12-07; the usual limit of days and 1000 bytes; "name:size" each.
-void TestRecord::prunes_data() {
-  QTest::addColumn<QString>("files");
-  QTest::addColumn<QString>("remaining");
-
-  // Only the program's own zelqon-DATE.log files older than 90 days go; 90
-  // days stay, and an operator's copies stay whatever their age.
-  QTest::newRow("by age") << "zelqon-2026-09-07.log:10 zelqon-2026-09-08.log:10 zelqon-2020-01-01.txt:10 "
-                             "outro-2020-01-01.log:10 zelqon-2026-01-05.log.gz:10 x-zelqon-2020-01-01.log:10"
-                          << "outro-2020-01-01.log:10 x-zelqon-2020-01-01.log:10 zelqon-2020-01-01.txt:10 "
-                             "zelqon-2026-01-05.log.gz:10 zelqon-2026-09-08.log:10 zelqon-2026-12-07.log:0";
-  // Then the oldest until the rest fit, but never today's.
-  QTest::newRow("by size") << "zelqon-2026-12-05.log:400 zelqon-2026-12-01.log:400 zelqon-2026-12-03.log:400"
-                           << "zelqon-2026-12-03.log:400 zelqon-2026-12-05.log:400 zelqon-2026-12-07.log:0";
-  QTest::newRow("never today's") << "zelqon-2026-12-06.log:10 zelqon-2026-12-07.log:2000"
-                                 << "zelqon-2026-12-07.log:2000";
-}
-
-void TestRecord::prunes() {
-  QFETCH(QString, files);
-  QFETCH(QString, remaining);
-  QTemporaryDir dir;
-  for (const QString& file : files.split(QLatin1Char(' '))) {
-    QFile made(dir.filePath(file.section(QLatin1Char(':'), 0, 0)));
-    QVERIFY(made.open(QIODevice::WriteOnly) && made.write(QByteArray(file.section(QLatin1Char(':'), 1).toInt(), 'x')));
-  }
-  SessionRecord record(RecordTarget::DailyFiles, dir.path(),
-                       {.clock = [] { return at(QDate(2026, 12, 7), QTime(8, 0)); }, .keepBytes = 1000});
-  record.start();
-  QStringList found;
-  for (const QFileInfo& file : QDir(dir.path()).entryInfoList(QDir::Files, QDir::Name))
-    found.append(QStringLiteral("%1:%2").arg(file.fileName()).arg(file.size()));
-  QCOMPARE(found.join(QLatin1Char(' ')), remaining);
-}
-
-// A full disk: the record says so once, with the reason, and stops.
-void TestRecord::failureToldOnce() {
-  SessionRecord record(RecordTarget::OneFile, QStringLiteral("/dev/full"));
-  QSignalSpy failures(&record, &SessionRecord::failed);
-  record.start();
-  for (int i = 0; i < 3; ++i)
-    record.record(RecordDirection::Sent, QStringLiteral("1"), "Atualizar");
-  QCOMPARE(failures.count(), 1);
-  const QString message = describeRecordFailure(failures[0][0].value<RecordFailure>());
-  for (const QString& part : {QStringLiteral("/dev/full"), QString::fromLocal8Bit(std::strerror(ENOSPC)),
-                              QStringLiteral("continua sem registro")})
-    QVERIFY2(message.contains(part), qPrintable(message));
-  QVERIFY(!record.isRecording());
-}
-
-// What the engine writes is recorded as sent, what it reads as received.
-void TestRecord::engineRecordsBothWays() {
-  QTemporaryDir dir;
-  PtyEngine t;
-  t.engine.recordSession(new SessionRecord(RecordTarget::OneFile, dir.filePath(QStringLiteral("r.log"))));
-  QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
-  QVERIFY(t.waitIdle());
-  t.controller.send("OK\r\n");
-  ::usleep(20000);  // the bytes arrive with no event loop running
-  t.engine.pollReceive();
-  const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("r.log")));
-  QCOMPARE(lines.size(), 2);
-  QCOMPARE(lines[0].split('\t').mid(1, 1) + lines[0].split('\t').mid(3), (QList<QByteArray>{"enviado", "Atualizar"}));
-  QCOMPARE(lines[1].split('\t').mid(1, 1) + lines[1].split('\t').mid(3), (QList<QByteArray>{"recebido", "OK\\r\\n"}));
-}
 
 QTEST_GUILESS_MAIN(TestRecord)
 #include "tst_record.moc"
