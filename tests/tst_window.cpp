@@ -465,6 +465,7 @@ class WindowTest : public QObject {
     QCOMPARE(w.window.windowTitle(), QStringLiteral("Conectando a %1… — ZELQON").arg(server.address()));
     QCOMPARE(controller.receive(70, 6000), factoryMessage(1).toLatin1());
     QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
+    QTRY_VERIFY(!w.window.engine().isBusy());  // the send ends once the server confirms it
     // The server stopped between two factory commands: told, with how far it got.
     w.window.engine().setCommandGap(std::chrono::milliseconds(500));
     w.click("ProgDefa4canais");
