@@ -26,6 +26,18 @@ class LinkRelay {
         join(client);
     });
   }
+  // The sockets outlive the pairs (the listener owns them and goes last), and
+  // a socket's destructor still says it disconnected: nothing may answer then.
+  ~LinkRelay() {
+    for (const auto& pair : m_pairs) {
+      if (pair->client)
+        QObject::disconnect(pair->client, nullptr, nullptr, nullptr);
+      if (pair->server)
+        QObject::disconnect(pair->server, nullptr, nullptr, nullptr);
+    }
+  }
+  LinkRelay(const LinkRelay&) = delete;
+  LinkRelay& operator=(const LinkRelay&) = delete;
   // "rfc2217://127.0.0.1:PORT" or "tcp://..." through the relay.
   [[nodiscard]] QString address(const char* scheme) const {
     return QStringLiteral("%1://127.0.0.1:%2").arg(QLatin1String(scheme)).arg(m_listener.serverPort());
