@@ -27,7 +27,9 @@ QString fromStd(std::string_view text) { return QString::fromUtf8(text.data(), q
 QString radioSection(int radio) { return QStringLiteral("radio%1").arg(radio); }
 
 // Where the first byte that is not UTF-8 stands, counting columns in
-// characters as toml++ does; nothing when all of `bytes` is UTF-8.
+// characters as toml++ does; nothing when all of `bytes` is UTF-8. toml++
+// refuses such bytes too, but places them one column early, and Qt's decoder
+// only says that something was broken, not where.
 std::optional<std::pair<int, int>> firstNonUtf8(const QByteArray& bytes) {
   int line = 1;
   int column = 1;

@@ -82,12 +82,6 @@ class CliTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    // The program under test records by default: never into the real home.
-    QVERIFY(m_home.isValid());
-    qputenv("XDG_STATE_HOME", m_home.path().toLocal8Bit());
-  }
-
   void sendWritesExactlyTheMessage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("message");
@@ -380,8 +374,6 @@ class CliTest : public QObject {
     QVERIFY2(refused.err.contains(QStringLiteral("recusou a conexão")), qPrintable(refused.err));
   }
 
- private:
-  QTemporaryDir m_home;
 };
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -13,9 +13,18 @@ namespace {
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
+// Letters by the answers' names, whatever order their enums take.
+QChar letter(OptionAnswer answer) {
+  return answer == OptionAnswer::Accepted ? 'A' : answer == OptionAnswer::Refused ? 'R' : 'W';
+}
+QChar letter(SettingAnswer answer) {
+  return answer == SettingAnswer::Confirmed ? 'C' : answer == SettingAnswer::Changed ? 'X' : 'W';
+}
+
 // What a freshly started client makes of `input` fed in pieces cut at `cuts`:
 // the data and its replies in hex, then the negotiation as one word: the
-// option (Waiting, Accepted, Refused), then per setting W, C(onfirmed) or X (changed).
+// option (W(aiting), A(ccepted), R(efused)), then per setting W, C(onfirmed)
+// or X (changed).
 QString decoded(const QByteArray& input, const QList<qsizetype>& cuts = {}) {
   Rfc2217Codec codec;
   (void)codec.start();
@@ -26,10 +35,9 @@ QString decoded(const QByteArray& input, const QList<qsizetype>& cuts = {}) {
     replies += codec.takeReplies();
     from = cut;
   }
-  QString text = QString::fromLatin1(data.toHex() + " | " + replies.toHex() + " | ") +
-                 QStringLiteral("WAR").at(int(codec.negotiation().option));
+  QString text = QString::fromLatin1(data.toHex() + " | " + replies.toHex() + " | ") + letter(codec.negotiation().option);
   for (const SettingAnswer answer : codec.negotiation().settings)
-    text += QStringLiteral("WCX").at(int(answer));
+    text += letter(answer);
   return text;
 }
 
@@ -106,7 +114,8 @@ class Rfc2217Test : public QObject {
   void survivesAnyStream() {
     // Noise (even streams), and data mixed with every kind of command (odd
     // ones; binary first, so that CR NUL stays data), fed in random pieces:
-    // no crash, replies and held bytes bounded, the data exact.
+    // no crash, replies and held bytes bounded, the data exact (noise: as
+    // the same stream decodes in one piece).
     QRandomGenerator random(2217);
     const qsizetype settingsSize = Rfc2217Codec::settingRequests({}).size();
     for (int stream = 0; stream < 400; ++stream) {
@@ -136,7 +145,12 @@ class Rfc2217Test : public QObject {
         QVERIFY(codec.takeReplies().size() <= 3 * size + settingsSize);
         QVERIFY(codec.heldBytes() <= Rfc2217Codec::kLongestSubnegotiation);
       }
-      QVERIFY(noise ? data.size() <= input.size() : data == expected);
+      if (noise) {
+        Rfc2217Codec whole;
+        (void)whole.start();
+        expected = whole.decode(input);
+      }
+      QCOMPARE(data, expected);
     }
   }
 };

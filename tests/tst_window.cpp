@@ -111,14 +111,6 @@ class WindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    // Whatever the environment: the session record and the recent list stay
-    // out of the real home.
-    QVERIFY(m_home.isValid());
-    qputenv("XDG_STATE_HOME", m_home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
-  }
-
   // Layout: the window and its four pages by name, caption and place; captions
   // fit their faces; the focus order.
   void windowPagesAndFocusOrderMatchTheLayout() {
@@ -638,8 +630,6 @@ class WindowTest : public QObject {
     QVERIFY(readAll(path).contains(device));
   }
 
- private:
-  QTemporaryDir m_home;
 };
 
 QTEST_MAIN(WindowTest)
