@@ -258,27 +258,6 @@ class CliTest : public QObject {
     QVERIFY2(!err.contains(QStringLiteral("aberta de novo")), qPrintable(err));
   }
 
-  // --dry-run prints what would be written and opens nothing: opened, this
-  // port would fail. A refused profile is one line.
-  void dryRunAndRefusedProfiles() {
-    const Run factory = run({"factory", "-n", "--port", "/dev/zelqon-dry-run-only"});
-    QCOMPARE(factory.status, 0);
-    QCOMPARE(QString::fromLatin1(factory.out).split('\n'),
-             (QStringList{factoryMessage(1), factoryMessage(2), factoryMessage(3), factoryMessage(4), {}}));
-    // A refused file: one line with its place and reason, nothing opened.
-    QTemporaryDir dir;
-    const QString bad = exampleWith(dir, QStringLiteral("bad.zelqon"), "hang_ms = 1500", "hang_ms = 1550");
-    for (const char* command : {"check", "apply"}) {
-      const Run refused = run({command, bad});
-      QCOMPARE(refused.status, kUsage);
-      QCOMPARE(refused.errLines().size(), 1);
-      QVERIFY2(QRegularExpression("^zelqon-cli: .*bad\\.zelqon:\\d+:\\d+: \\[radio3\\] hang_ms: 1550 ")
-                   .match(refused.err)
-                   .hasMatch(),
-               qPrintable(refused.err));
-    }
-  }
-
   // A profile's port in every form is read by check and never looked at by
   // apply --dry-run; apply opens it (none of these is there) unless --port
   // names another.

@@ -208,37 +208,6 @@ class EngineTest : public QObject {
     QCOMPARE(t.controller.receive(kFactorySet.size()), kFactorySet.toLatin1());
   }
 
-  // Interrupted between two factory commands: the rest never goes out.
-  void interruptedBetweenFactoryCommands() {
-    PtyEngine t;
-    t.engine.setCommandGap(5000ms);
-    QSignalSpy busy(&t.engine, &ControllerEngine::busyChanged);
-    QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
-    QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
-    QVERIFY(t.engine.interrupt());
-    QVERIFY(!t.engine.interrupt());
-    QCOMPARE(busy.count(), 2);
-    QCOMPARE(t.failures.size(), 1);
-    QCOMPARE(t.failures[0].error.fault(), LinkFault::Interrupted);
-    QVERIFY2(t.failures[0].text.contains(QStringLiteral("Comandos enviados: 1 de 4")), qPrintable(t.failures[0].text));
-    QCOMPARE(t.controller.receive(1, 200), QByteArray());
-  }
-
-  // The line hangs up after the first factory command: the failed one is not
-  // counted, nor told as a step.
-  void hungUpAfterTheFirstFactoryCommand() {
-    PtyEngine t;
-    t.engine.setCommandGap(500ms);
-    QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
-    QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
-    t.controller.hangUp();
-    QVERIFY(t.waitIdle());
-    QCOMPARE(t.failures.size(), 1);
-    QCOMPARE(t.failures[0].written, 1);
-    QVERIFY2(t.failures[0].text.contains(QStringLiteral("1 de 4")), qPrintable(t.failures[0].text));
-    QCOMPARE(t.steps.size(), 1);
-  }
-
   void leavingThePortListClosesAndTakesTheNumber() {
     PtyEngine t(3);
     // Port 1 is stored at start, and nothing is numbered 1 here.

@@ -378,6 +378,9 @@ class WindowTest : public QObject {
     monitor.append(QStringLiteral("\nnext\x01"));
     QCOMPARE(monitor.text(), QStringLiteral("<b>bold?</b>\r\nnext\x01"));
     QCOMPARE(monitor.toPlainText(), QStringLiteral("<b>bold?</b>\nnext\u2401"));
+    monitor.selectAll();
+    monitor.copy();  // the bytes as they came, not the symbols shown
+    QCOMPARE(QGuiApplication::clipboard()->text(), monitor.text());
     // New text is followed.
     for (int i = 0; i < 200; ++i)
       monitor.append(QStringLiteral("line %1\r\n").arg(i));
