@@ -3,6 +3,7 @@
 
 #include "engine/port_diagnosis_text.h"
 #include "pty_peer.h"
+#include "test_support.h"
 
 #include <QProcess>
 #include <QSerialPort>
@@ -30,11 +31,6 @@ struct Sleeper : QProcess {
     waitForFinished();
   }
 };
-
-void writeFile(const QString& path, const QByteArray& contents) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-}
 
 void checkPhrases(const QString& text, const QStringList& said, const QString& notSaid) {
   for (const QString& phrase : said)
@@ -75,7 +71,7 @@ class DiagnosisTest : public QObject {
       const qint64 pid = Sleeper().processId();  // ended by now
       QTemporaryDir unused, locks;
       const QString path = locks.filePath("LCK..ttyUSB7");
-      writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1());
+      QVERIFY(writeFile(path, QString::fromLatin1(format).arg(pid).toLatin1()));
       const BusyFacts facts = gatherBusyFacts("/dev/ttyUSB7", "/proc", {unused.path(), locks.path()});
       QVERIFY2(facts.staleLock, format.constData());
       // Named with its process and the way to remove it, and left in place.
@@ -110,7 +106,7 @@ class DiagnosisTest : public QObject {
       for (int pid = 10; pid < 10 + c.programs.size(); ++pid) {
         const QString dir = proc.filePath(QString::number(pid));
         QVERIFY(QDir().mkpath(dir + "/fd"));
-        writeFile(dir + "/comm", c.programs[pid - 10].toUtf8() + '\n');
+        QVERIFY(writeFile(dir + "/comm", c.programs[pid - 10].toUtf8() + '\n'));
         if (pid == c.holder)
           QVERIFY(QFile::link(pty.slavePath(), dir + "/fd/3"));
       }
@@ -142,7 +138,7 @@ class DiagnosisTest : public QObject {
       QSKIP("needs root and the group dialout to give a device node to that group");
     QTemporaryDir dir;
     const QString device = dir.filePath("ttyUSB0");
-    writeFile(device, {});
+    QVERIFY(writeFile(device, {}));
     QVERIFY(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid) == 0);
     const PermissionFacts facts = gatherPermissionFacts(device);
     QCOMPARE(facts.deviceGroup, QStringLiteral("dialout"));

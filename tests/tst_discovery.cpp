@@ -3,6 +3,7 @@
 
 #include "serial/port_catalog.h"
 #include "serial/serial_port_service.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -48,8 +49,7 @@ class DiscoveryTest : public QObject {
   void placeholderUartsAreLeftOut() {
     QTemporaryDir sysfs;
     for (const auto& [port, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
-      QFile file(sysfs.filePath(QStringLiteral("%1/type").arg(port)));
-      QVERIFY(QDir(sysfs.path()).mkpath(port) && file.open(QIODevice::WriteOnly) && file.write(type) == 2);
+      QVERIFY(QDir(sysfs.path()).mkpath(port) && writeFile(sysfs.filePath(QStringLiteral("%1/type").arg(port)), type));
     }
     QVERIFY(!isPlaceholderUart("ttyS0", sysfs.path()));
     QVERIFY(isPlaceholderUart("ttyS1", sysfs.path()));

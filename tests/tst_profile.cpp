@@ -1,4 +1,5 @@
 #include "engine/profile_text.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -189,9 +190,8 @@ class TestProfile : public QObject {
   void savesInPlaceAndAtomically() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("site.zelqon"));
+    QVERIFY(writeFile(path, kHand));
     QFile file(path);
-    QVERIFY(dir.isValid() && file.open(QIODevice::WriteOnly) && file.write(kHand) == kHand.size());
-    file.close();
     QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     SiteProfile changed = *parseSiteProfile(kHand, {}).profile;
     changed.radios[2].debounce = DelayTime();
@@ -212,8 +212,8 @@ class TestProfile : public QObject {
     setrlimit(RLIMIT_FSIZE, &limits);
     std::signal(SIGXFSZ, oldSignal);
     const QString reason = failure.problem ? describeProfileProblem(*failure.problem) : QString();
-    QVERIFY2(reason.contains(path) && reason.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
-             qPrintable(reason));
+    QVERIFY_CONTAINS(reason, path);
+    QVERIFY_CONTAINS(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
     QCOMPARE(readSiteProfile(path).bytes, oldBytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("site.zelqon")});
 
