@@ -2,13 +2,9 @@
 // newest text exact, the size held at the bound, old text removed in large
 // cuts rather than on every append.
 
-#include "engine/controller_engine.h"
-#include "engine/session_record.h"
 #include "ui/monitor_view.h"
-#include "ui/programador.h"
 
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
@@ -95,17 +91,6 @@ class MonitorTest : public QObject {
       monitor.append(QStringLiteral("mais %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
     QVERIFY(monitor.document()->firstBlock().text().startsWith(kRemoved));
     QCOMPARE(monitor.document()->findBlockByNumber(bar->value()).text(), shown);
-  }
-
-  void theWindowNamesItsRecord() {
-    const QTemporaryDir folder;
-    const QString file = folder.filePath(QStringLiteral("sessao.log"));
-    zelqon::Programador window{zelqon::PortCatalog()};
-    window.engine().recordSession(new zelqon::SessionRecord(zelqon::RecordTarget::OneFile, file));
-    auto* const monitor = window.findChild<MonitorView*>(QStringLiteral("Tela_Recebto"));
-    monitor->setTextBound(100);
-    monitor->append(QString(200, QLatin1Char('x')));
-    QCOMPARE(monitor->document()->firstBlock().text(), kRemoved + "a sessão completa está no registro: " + file);
   }
 };
 

@@ -1,12 +1,13 @@
 // The programming window on Qt's offscreen platform: its controls against the
-// layout's names, captions and geometry, the focus order, keys, wheel and the
-// monitor's exact text, and operations driven through clicks against a
-// pseudo-terminal playing the controller.
+// layout's names, captions and geometry, the focus order, keys, wheel, the
+// monitor's exact text and its note naming the record, and operations driven
+// through clicks against a pseudo-terminal playing the controller.
 
 #include "app/start_up.h"
+#include "engine/session_record.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
-#include "ser2net_server.h"
+#include "test_support.h"
 #include "ui/monitor_view.h"
 #include "ui/programador.h"
 #include "ui/widgets.h"
@@ -77,16 +78,6 @@ QStringList itemsOf(const QComboBox* list) {
   return items;
 }
 
-QByteArray readAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Answers every question the window asks with `button` (Cancel where it has
 // none), keeping what was asked.
 struct Answer {
@@ -129,7 +120,7 @@ class WindowTest : public QObject {
  private slots:
   // Layout: every control of the window and of its four pages as
   // tests/window_layout.txt holds it (name, kind, caption, place, state,
-  // accessible name, face); captions fit their faces; the focus order.
+  // accessible name, face), and each page's focus order.
   void windowPagesAndFocusOrderMatchTheLayout() {
     ShownWindow w{PortCatalog()};
     QWidget* area = w.get("areaFixa");
@@ -149,65 +140,23 @@ class WindowTest : public QObject {
     for (QWidget* widget : area->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
       describe(widget, {});
     seen.append(describeControl(tabs->tabBar(), area, QStringLiteral("SSTab1")));  // the tab strip
-    QFile golden(QStringLiteral(ZELQON_WINDOW_LAYOUT));
-    QVERIFY(golden.open(QIODevice::ReadOnly));
-    const QStringList expected = QString::fromUtf8(golden.readAll()).split('\n', Qt::SkipEmptyParts);
-    if (seen != expected) {
-      QFile actual(QStringLiteral("window_layout.actual"));
-      if (actual.open(QIODevice::WriteOnly))
-        actual.write((seen.join('\n') + '\n').toUtf8());
-      qWarning("The window differs from %s; what it shows is in %s.", ZELQON_WINDOW_LAYOUT,
-               qPrintable(QFileInfo(actual).absoluteFilePath()));
-    }
-    QCOMPARE(seen, expected);
-
-    // Every caption fits its control in the window's faces: labels draw from
-    // the top, buttons wrap at blanks, a toggle holds either caption.
-    QStringList overflowing;
-    const auto check = [&](QWidget* widget, const QString& text, int margin) {
-      const QFontMetrics metrics(widget->font());
-      int widest = 0;
-      for (const QString& word : margin > 0 ? text.split(QLatin1Char(' ')) : QStringList{text})
-        widest = std::max(widest, metrics.horizontalAdvance(word));
-      // The title's 24 px face fills its 25 px box.
-      if (widest > widget->width() - margin ||
-          metrics.ascent() + metrics.tightBoundingRect(text).bottom() > widget->height() + 1)
-        overflowing.append(widget->objectName());
-    };
-    for (QLabel* label : w.window.findChildren<QLabel*>())
-      check(label, label->text(), 0);
-    for (QPushButton* button : w.window.findChildren<QPushButton*>()) {
-      check(button, button->text(), 6);
-      if (button->objectName().contains(QLatin1String("_Cor")))
-        for (const QString& caption : {QStringLiteral("ATIVO BAIXO"), QStringLiteral("Ativado")})
-          check(button, caption, 6);
-    }
-    QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(", ")));
-
-    // The focus order visits the shown page only.
-    const auto walk = [&](int page) {
+    // The focus order of each page, which visits the shown page only.
+    for (int page = 1; page <= 4; ++page) {
       w.showPage(page);
       w.get("SSTab1")->setFocus();
-      QStringList visited{focusName()};
+      QStringList visited{QStringLiteral("focus %1:").arg(tabs->tabBar()->tabText(page - 1)), focusName()};
       for (int i = 0; i < 17; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited.append(focusName());
       }
-      return visited.join(' ');
-    };
-    QCOMPARE(walk(1), QStringLiteral("SSTab1 cboComm R1_Cor_Delay_DT Botao_Sair Text2 Picture1 R1_Cor_PTT2 "
-                                     "R1_Cor_Delay_HT R1_Cor Text1 Text3 Text4 R1_Cor_PTT3 R1_Cor_PTT4 Tela_Recebto "
-                                     "EnviaR1 ProgDefa4canais SSTab1"));
-    // Pages 2 to 4 share one order: R# is the page's radio.
-    for (int page = 2; page <= 4; ++page) {
-      QString order = QStringLiteral(
-          "SSTab1 cboComm Botao_Sair Picture1 Tela_Recebto Text%1 Text%2 Text%3 "
-          "R#_Cor_Delay_HT Text%4 R#_Cor_Delay_DT R#_Cor_PTT4 R#_Cor_PTT3 R#_Cor R#_Cor_PTT2 "
-          "EnviaR# ProgDefa4canais SSTab1");
-      for (int n = 1; n <= 4; ++n)
-        order = order.arg(4 * page - 4 + n);  // fills the lowest %n left
-      QCOMPARE(walk(page), order.replace(QLatin1Char('#'), QString::number(page)));
+      seen.append(visited.join(' '));
     }
+    const QString layout = QStringLiteral(ZELQON_WINDOW_LAYOUT), actual = QStringLiteral("window_layout.actual");
+    const QStringList expected = QString::fromUtf8(readFile(layout)).split('\n', Qt::SkipEmptyParts);
+    if (seen != expected && writeFile(actual, (seen.join('\n') + '\n').toUtf8()))
+      qWarning("The window differs from %s; what it shows is in %s.", qPrintable(layout),
+               qPrintable(QFileInfo(actual).absoluteFilePath()));
+    QCOMPARE(seen, expected);
   }
 
   // Start-up: the lists filled, the first port taken on the first poll; a port
@@ -333,9 +282,8 @@ class WindowTest : public QObject {
     QVERIFY(w.window.engine().isOpen());
     controller.reset();
     QTRY_VERIFY(w.shownNotice().contains(QStringLiteral("foi desconectada")));
-    QVERIFY2(w.shownNotice().contains(QStringLiteral("COM2 (/dev/pts/")) &&
-                 w.shownNotice().contains(QStringLiteral("Ela será aberta de novo no próximo envio ou leitura")),
-             qPrintable(w.shownNotice()));
+    QVERIFY_CONTAINS(w.shownNotice(), QStringLiteral("COM2 (/dev/pts/"));
+    QVERIFY_CONTAINS(w.shownNotice(), QStringLiteral("Ela será aberta de novo no próximo envio ou leitura"));
   }
 
   // Keys, wheel and the monitor's exact text.
@@ -402,73 +350,15 @@ class WindowTest : public QObject {
     QCOMPARE(monitor.text(), QStringLiteral("a\r\nb\rcd\n") + longLine + QStringLiteral("\r\n"));
     monitor.append(QStringLiteral("!"));  // received text still goes on at the end
     QVERIFY(monitor.text().endsWith(QStringLiteral("\r\n!")));
-  }
 
-  // Site profiles saved, edited by hand and opened again; refusals.
-  void profilesRoundTripThroughTheWindow() {
-    PtyPeer controller;
-    const PortCatalog ports = ptyCatalog({{1, controller.slavePath()}, {2, QStringLiteral("/dev/zelqon-absent")}});
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("site.zelqon"));
-    QByteArray saved;
-    {
-      ShownWindow w{ports};
-      w.showPage(2);
-      w.click("R2_Cor");
-      w.click("R2_Cor_PTT4");  // keys radio 4
-      w.showPage(4);
-      w.get<QComboBox>("R4_Cor_Delay_HT")->setCurrentIndex(15);
-      QVERIFY(w.window.saveProfileTo(path));
-      QCOMPARE(w.window.windowTitle(), QStringLiteral("site.zelqon[*] — ZELQON"));
-      // A save that cannot be written says why and keeps the file and its path.
-      saved = readAll(path);
-      w.click("R4_Cor");
-      QVERIFY(!w.window.saveProfileTo(path + QStringLiteral("/inside.zelqon")));
-      QTRY_VERIFY(w.shownNotice().startsWith(QStringLiteral("O perfil não foi salvo.")));
-      QVERIFY(w.window.isWindowModified());
-      QCOMPARE(readAll(path), saved);
-      // Ctrl+S still writes the profile's own file.
-      w.window.findChild<QAction*>(QStringLiteral("salvarPerfil"))->trigger();
-      QVERIFY(!w.window.isWindowModified());
-    }
-    // Edited by hand, then opened in a fresh window: the pages and port as in
-    // the file, nothing sent.
-    saved.replace("[radio1]\ncor = \"alto\"", "[radio1]\ncor = \"baixo\"");
-    QVERIFY(writeAll(path, saved));
-    ShownWindow w{ports};
-    QCOMPARE(w.window.engine().changePort(2), OperationStart::Started);
-    QVERIFY(w.window.openProfile(path));
-    QCOMPARE(w.window.engine().portNumber(), qint16(1));
-    QCOMPARE(w.caption("R1_Cor") + ' ' + w.caption("R2_Cor_PTT4"), QStringLiteral("ATIVO BAIXO Ativado"));
-    QCOMPARE(w.get<QComboBox>("R4_Cor_Delay_HT")->currentText(), QStringLiteral("01500"));
-    QVERIFY(!w.window.isWindowModified());
-    QCOMPARE(controller.receive(1, 100), QByteArray());
-    // A file that is refused names its place and changes nothing.
-    const QString bad = dir.filePath(QStringLiteral("bad.zelqon"));
-    QVERIFY(writeAll(bad, saved.replace("aciona = [4]", "aciona = [2]")));
-    QVERIFY(!w.window.openProfile(bad));
-    QTRY_VERIFY2(w.shownNotice().contains(QStringLiteral("bad.zelqon:")), qPrintable(w.shownNotice()));
-    QCOMPARE(w.caption("R2_Cor_PTT4"), QStringLiteral("Ativado"));
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("site.zelqon[*] — ZELQON"));
-  }
-
-  // A network address typed into the port list reaches ser2net; the title
-  // tells the connection in progress.
-  void networkAddressInTheBoxReachesSer2net() {
-    PtyPeer controller;
-    Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("9600n81"));
-    QVERIFY2(server.start(), server.output().constData());
-    ShownWindow w{PortCatalog()};
-    auto* list = w.get<QComboBox>("cboComm");
-    list->setFocus();
-    QTest::keyClicks(list, server.address());
-    QTest::keyClick(list, Qt::Key_Tab);
-    w.click("EnviaR1");
-    // While it connects, the title says so; the message goes once the line is set.
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("Conectando a %1… — ZELQON").arg(server.address()));
-    QCOMPARE(controller.receive(70, 6000), factoryMessage(1).toLatin1());
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("ZELQON"));
-    QTRY_VERIFY(!w.window.engine().isBusy());  // the send ends once the server confirms it
+    // Past its bound, the monitor names the window's record.
+    const QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("sessao.log"));
+    w.window.engine().recordSession(new SessionRecord(RecordTarget::OneFile, file));
+    monitor.setTextBound(100);
+    monitor.append(QString(200, QLatin1Char('x')));
+    QCOMPARE(monitor.document()->firstBlock().text().section(QStringLiteral("; "), 1),
+             QStringLiteral("a sessão completa está no registro: ") + file);
   }
 
   // Pages that differ from the open profile are never left unasked: Save
@@ -492,7 +382,7 @@ class WindowTest : public QObject {
     ShownWindow w{PortCatalog()};
     QVERIFY(w.window.saveProfileTo(other));
     QVERIFY(w.window.saveProfileTo(path));
-    const QByteArray before = readAll(path);
+    const QByteArray before = readFile(path);
     w.click("R1_Cor");
     QSignalSpy ended(&w.window, &Programador::endRequested);
     Answer answered(answer);
@@ -505,31 +395,37 @@ class WindowTest : public QObject {
     const bool left = ended.count() == 1 || !w.window.isVisible() || w.window.windowTitle().startsWith("outro") ||
                       (way == Leaving::Reload && !w.window.isWindowModified());
     QCOMPARE(left, answer != QMessageBox::Cancel);
-    QCOMPARE(readAll(path) == before, answer != QMessageBox::Save);
+    QCOMPARE(readFile(path) == before, answer != QMessageBox::Save);
     if (answer == QMessageBox::Cancel)
       QVERIFY(w.window.isWindowModified() && w.caption("R1_Cor") == QStringLiteral("ATIVO BAIXO"));
   }
 
   // A file changed outside the program since it was read or written here:
-  // Ctrl+S asks before overwriting it, and the window can read it again.
+  // Ctrl+S asks before overwriting it, and the window can read it again; a
+  // save that fails leaves the profile's own file in place.
   void changesMadeOutsideAreNotOverwrittenUnasked() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("site.zelqon"));
     ShownWindow w{PortCatalog()};
     QVERIFY(w.window.saveProfileTo(path));
-    const QByteArray outside = readAll(path).replace("[radio1]\ncor = \"alto\"", "[radio1]\ncor = \"baixo\"");
-    QVERIFY(writeAll(path, outside));
+    const QByteArray outside = readFile(path).replace("[radio1]\ncor = \"alto\"", "[radio1]\ncor = \"baixo\"");
+    QVERIFY(writeFile(path, outside));
     w.click("R2_Cor");
+    // A save that cannot be written says why and keeps the profile's own file.
+    QVERIFY(!w.window.saveProfileTo(path + QStringLiteral("/inside.zelqon")));
+    QTRY_VERIFY(w.shownNotice().startsWith(QStringLiteral("O perfil não foi salvo.")));
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("site.zelqon[*] — ZELQON"));
+    QVERIFY(w.window.isWindowModified());
     for (const auto button : {QMessageBox::Cancel, QMessageBox::Yes}) {
       Answer answered(button);
       trigger(w.window, "salvarPerfil");
       QVERIFY2(answered.asked.size() == 1 && answered.asked.at(0).startsWith(
                                                  QStringLiteral("O arquivo site.zelqon foi alterado fora do programa")),
                qPrintable(answered.asked.join('|')));
-      QCOMPARE(readAll(path) == outside, button == QMessageBox::Cancel);
+      QCOMPARE(readFile(path) == outside, button == QMessageBox::Cancel);
       QCOMPARE(w.window.isWindowModified(), button == QMessageBox::Cancel);
     }
-    QVERIFY(writeAll(path, outside));
+    QVERIFY(writeFile(path, outside));
     trigger(w.window, "recarregarPerfil");
     QCOMPARE(w.caption("R1_Cor") + ' ' + w.caption("R2_Cor"), QStringLiteral("ATIVO BAIXO ATIVO ALTO"));
     // What was read again is what the file holds: the next save asks nothing.
@@ -551,12 +447,11 @@ class WindowTest : public QObject {
       w.click("R1_Cor");
       QVERIFY(w.window.saveProfileTo(paths.first()));  // odd ones active low
     }
-    QCOMPARE(profileFromCommandLine({"zelqon", paths.at(0)}), paths.at(0));
-    QCOMPARE(profileFromCommandLine({"zelqon"}), QString());
     // Started as the program starts it: polling every second, named as the
     // desktop shows it, Qt's own texts in Portuguese; the exit button ends it.
     PtyPeer controller;
-    const auto started = startProgrammingWindow([&] { return ptyCatalog({{1, controller.slavePath()}}); }, paths.at(0));
+    const auto ports = [&] { return ptyCatalog({{1, controller.slavePath()}}); };
+    const auto started = startProgrammingWindow(ports, profileFromCommandLine({"zelqon", paths.at(0)}));
     QCOMPARE(started->windowTitle(), QStringLiteral("p9.zelqon[*] — ZELQON"));
     QCOMPARE(started->readRadio(1).corLevel, CorLevel::ActiveLow);
     QCOMPARE(started->findChild<QTimer*>(QStringLiteral("pollTimer"))->interval(), 1000);
@@ -603,8 +498,9 @@ class WindowTest : public QObject {
     QCOMPARE(w.window.windowTitle(), QStringLiteral("p9.zelqon[*] — ZELQON"));
   }
 
-  // Every way the port box and a profile's port meet: a number typed after a
-  // network address, the box marking the profile modified, a device path.
+  // Every way the port box and a profile's port meet: a device path typed
+  // after a network address, the box marking the profile modified, the title
+  // while a network port connects.
   void portBoxAndProfilePortStayInStep() {
     PtyPeer controller;
     ShownWindow w{ptyCatalog({{1, controller.slavePath()}})};
@@ -612,16 +508,19 @@ class WindowTest : public QObject {
     const QString path = dir.filePath(QStringLiteral("site.zelqon"));
     const QByteArray device = "porta = \"" + controller.slavePath().toUtf8() + '"';
     QVERIFY(w.window.saveProfileTo(path));
-    QVERIFY(writeAll(path, readAll(path).replace("porta = \"1\"", device)));
+    QVERIFY(writeFile(path, readFile(path).replace("porta = \"1\"", device)));
     QVERIFY(w.window.openProfile(path));
     auto* list = w.get<QComboBox>("cboComm");
     QCOMPARE(list->currentText(), controller.slavePath());
     const QString tcp = QStringLiteral("tcp://127.0.0.1:9");
-    for (const auto& [typed, modified] : {std::pair{tcp, true}, std::pair{controller.slavePath(), false}}) {
+    const auto type = [&](const QString& text) {
       list->setFocus();
       list->lineEdit()->selectAll();
-      QTest::keyClicks(list, typed);
+      QTest::keyClicks(list, text);
       QTest::keyClick(list, Qt::Key_Tab);
+    };
+    for (const auto& [typed, modified] : {std::pair{tcp, true}, std::pair{controller.slavePath(), false}}) {
+      type(typed);
       QCOMPARE(w.window.isWindowModified(), modified);
       QCOMPARE(w.window.engine().portName().startsWith("tcp:"), modified);
     }
@@ -629,9 +528,13 @@ class WindowTest : public QObject {
     QVERIFY(w.window.engine().isOpen());
     w.click("R1_Cor");
     trigger(w.window, "salvarPerfil");
-    QVERIFY(readAll(path).contains(device));
+    QVERIFY(readFile(path).contains(device));
+    // The title tells a network port's connection in progress until it ends.
+    type(tcp);
+    w.click("EnviaR1");
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("Conectando a %1… — site.zelqon[*] — ZELQON").arg(tcp));
+    QTRY_VERIFY(!w.window.engine().isBusy());
   }
-
 };
 
 QTEST_MAIN(WindowTest)
