@@ -10,12 +10,9 @@
 #include "serial/network_port_service.h"
 #include "test_support.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QThread>
 
 using namespace zelqon;
 using namespace std::chrono_literals;
