@@ -1,14 +1,8 @@
 #include "serial/network_port_service.h"
 
-#include <QMetaObject>
+#include "serial/socket_tuning.h"
 
-#ifdef Q_OS_LINUX
-#include <linux/sockios.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#endif
+#include <QMetaObject>
 
 namespace zelqon {
 
@@ -26,13 +20,6 @@ constexpr int kReadRounds = 8;
 // an open rfc2217 link at its last answer.
 constexpr auto kDrainCheck = 5ms;
 constexpr auto kLinkCheck = 1000ms;
-// tcp:// and rfc2217 alike: the system probes an idle connection after 5 s,
-// every 2 s, and gives up after 4 probes unanswered (13 s); data written and
-// not acknowledged for 10 s ends the connection too.
-constexpr int kKeepAliveIdleSeconds = 5;
-constexpr int kKeepAliveIntervalSeconds = 2;
-constexpr int kKeepAliveProbes = 4;
-constexpr unsigned kUnacknowledgedLimitMs = 10000;
 
 bool saysInUse(const QString& words) { return words.contains(QLatin1String("in use"), Qt::CaseInsensitive); }
 
@@ -97,12 +84,14 @@ OpenProgress NetworkPortService::open() {
   m_received.clear();
   m_unconfirmedBytes = 0;
   m_answersMarks = false;
+  m_handedOver = 0;
   m_socket = new QTcpSocket(this);
   m_socket->setReadBufferSize(kReadBufferSize);
   connect(m_socket, &QTcpSocket::connected, this, &NetworkPortService::onConnected);
   connect(m_socket, &QTcpSocket::readyRead, this, &NetworkPortService::onReadyRead);
   connect(m_socket, &QTcpSocket::errorOccurred, this, &NetworkPortService::onSocketError);
   connect(m_socket, &QTcpSocket::disconnected, this, &NetworkPortService::onDisconnected);
+  connect(m_socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_handedOver += bytes; });
   setState(PortState::Connecting);
   m_openDeadline = QDeadlineTimer(m_timeouts.connect, Qt::PreciseTimer);
   m_deadline.start(m_timeouts.connect);
@@ -113,37 +102,13 @@ OpenProgress NetworkPortService::open() {
 void NetworkPortService::setLinkOptions() {
   m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-#ifdef Q_OS_LINUX
-  const int fd = int(m_socket->socketDescriptor());
-  for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, kKeepAliveIdleSeconds},
-                                      {TCP_KEEPINTVL, kKeepAliveIntervalSeconds},
-                                      {TCP_KEEPCNT, kKeepAliveProbes}})
-    ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value);
-  ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &kUnacknowledgedLimitMs, sizeof kUnacknowledgedLimitMs);
-#endif
-}
-
-void NetworkPortService::askForQuickAcknowledgements() {
-  // The server's confirmations follow one another across round trips; a
-  // delayed acknowledgement of ours would hold each one back. The system
-  // drops this wish by itself, so it is made again after every read.
-#ifdef Q_OS_LINUX
-  const int one = 1;
-  ::setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-#endif
+  tuneSiteLink(m_socket->socketDescriptor());
 }
 
 bool NetworkPortService::allAcknowledged() const {
   if (!m_socket || m_socket->bytesToWrite() > 0)
     return false;
-#ifdef Q_OS_LINUX
-  int unacknowledged = 0;
-  if (::ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &unacknowledged) != 0)
-    return false;
-  return unacknowledged == 0;
-#else
-  return true;
-#endif
+  return sentBytes(m_socket->socketDescriptor(), m_handedOver) != SentBytes::Outstanding;
 }
 
 void NetworkPortService::onConnected() {
@@ -158,7 +123,7 @@ void NetworkPortService::onConnected() {
   m_codec.emplace();
   // The mark tells, once, whether the server answers TIMING-MARK.
   send(m_codec->start() + m_codec->timingMark());
-  askForQuickAcknowledgements();
+  askForQuickAcknowledgements(m_socket->socketDescriptor());
   m_openDeadline = QDeadlineTimer(m_timeouts.negotiate, Qt::PreciseTimer);
   m_deadline.start(m_timeouts.negotiate);
   setState(PortState::Negotiating);
@@ -170,7 +135,7 @@ void NetworkPortService::onConnected() {
 void NetworkPortService::onReadyRead() {
   if (m_state == PortState::Negotiating) {
     takeIn(kReadBufferSize);
-    askForQuickAcknowledgements();
+    askForQuickAcknowledgements(m_socket->socketDescriptor());
     checkNegotiation();
   } else if (m_state == PortState::Open && m_codec) {
     // Decoded now for the server's answers to marks; the data waits for

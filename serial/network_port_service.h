@@ -95,7 +95,6 @@ class NetworkPortService final : public PortService {
   void send(const QByteArray& bytes);
   void setState(PortState state);
   void setLinkOptions();
-  void askForQuickAcknowledgements();
   [[nodiscard]] bool allAcknowledged() const;
   // Ends an open in progress: closed again, then openFailed().
   void failOpen(const LinkError& error);
@@ -126,6 +125,7 @@ class NetworkPortService final : public PortService {
   QByteArray m_received;            // decoded, not yet read
   qint64 m_unconfirmedBytes = 0;    // written since the last drain was asked for
   bool m_answersMarks = false;      // the server answered the mark asked while negotiating
+  qint64 m_handedOver = 0;          // bytes the system has taken on this connection
   QElapsedTimer m_sinceLinkAnswer;  // rfc2217: since the last mark was answered
   std::optional<QElapsedTimer> m_probeSent;
   // Counts opens and closes, so that a failure told from the event loop is
