@@ -2,6 +2,7 @@
 // as the window, with no display needed.
 
 #include "cli/command_line.h"
+#include "cli/console.h"
 #include "cli/controller_run.h"
 #include "cli/exit_status.h"
 #include "engine/qt_portuguese.h"
@@ -13,6 +14,7 @@
 using namespace zelqon::cli;
 
 int main(int argc, char* argv[]) {
+  prepareConsole();
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zelqon-cli"));
   QCoreApplication::setApplicationVersion(QStringLiteral(ZELQON_VERSION));

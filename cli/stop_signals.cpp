@@ -7,6 +7,12 @@
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#elif defined(Q_OS_WIN)
+#include <QMetaObject>
+
+#include <windows.h>
+
+#include <atomic>
 #endif
 
 namespace zelqon::cli {
@@ -65,6 +71,35 @@ void StopSignals::onReadable() {
   }
   emit stopRequested();
 }
+
+#elif defined(Q_OS_WIN)
+
+namespace {
+
+std::atomic<StopSignals*> g_listener{nullptr};
+
+// Called by Windows on a thread of its own.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+    return FALSE;  // closing the console or logging off: the default, an end at once
+  if (StopSignals* listener = g_listener.load())
+    QMetaObject::invokeMethod(listener, &StopSignals::stopRequested, Qt::QueuedConnection);
+  return TRUE;
+}
+
+}  // namespace
+
+StopSignals::StopSignals(QObject* parent) : QObject(parent) {
+  g_listener = this;
+  ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+StopSignals::~StopSignals() {
+  ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+  g_listener = nullptr;
+}
+
+void StopSignals::onReadable() {}
 
 #else  // Ctrl+C keeps its default effect
 

@@ -6,10 +6,12 @@ class QSocketNotifier;
 
 namespace zelqon::cli {
 
-// SIGINT and SIGTERM as a Qt signal: the handler only writes a byte to a pipe
-// whose reading end the event loop watches, so the program stops from there
-// and can close its port in order. One instance at a time; the handlers go
-// back to the system's defaults when it is destroyed.
+// Ctrl+C as a Qt signal, so the program stops from the event loop and can
+// close its port in order. On POSIX systems SIGINT and SIGTERM: the handler
+// only writes a byte to a pipe whose reading end the event loop watches. On
+// Windows the console's Ctrl+C and Ctrl+Break, told from the thread Windows
+// calls the handler on. One instance at a time; the handlers go back to the
+// system's defaults when it is destroyed.
 class StopSignals final : public QObject {
   Q_OBJECT
 

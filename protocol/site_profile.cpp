@@ -603,6 +603,8 @@ ProfileSaveResult saveSiteProfile(const QString& path, const SiteProfile& profil
       return failure(current);
     if (original.size() > kLargestSiteProfileBytes)  // no profile this program reads: written anew
       original.clear();
+    // Windows renames nothing over a file that is open.
+    current.close();
   }
   const QByteArray text = updateSiteProfileText(original, profile);
   QSaveFile file(path);
