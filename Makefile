@@ -10,8 +10,10 @@ RUN_PACKAGES   := fonts-dejavu-core fonts-liberation2 qt6-translations-l10n
 TEST_PACKAGES  := python3 desktop-file-utils shared-mime-info appstream dpkg-dev file binutils lintian ser2net
 SHOT_PACKAGES  := xvfb xauth x11-utils xdotool imagemagick
 LINT_PACKAGES  := clang-format clang-tidy
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools nsis zip icoutils
+WINE_PACKAGES  := wine wine64 xvfb xauth xdotool x11-utils imagemagick ser2net python3
 
-.PHONY: all deps build run test test-sanitize bench bench-quick package lint screenshot clean
+.PHONY: all deps build run test test-sanitize windows test-windows bench bench-quick package lint screenshot clean
 
 all: build
 
@@ -32,6 +34,20 @@ test: build
 # The whole suite again, built with AddressSanitizer and UBSan.
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
+
+# zelqon.exe and zelqon-cli.exe for Windows, cross-built with MinGW-w64
+# against Qt for MinGW (from ../shared/windows when it is there, else built
+# once into ~/.cache/zelqon); then build/windows/zelqon_<version>_win64-setup.exe
+# and the portable build/windows/zelqon_<version>_win64.zip.
+windows: build
+	@scripts/install-deps.sh $(WINDOWS_PACKAGES)
+	packaging/windows/build.sh $(BUILD)
+
+# The Windows test programs under Wine, then both programs and the installer
+# end to end with a pseudo-terminal as COM1, on a private Xvfb display.
+test-windows: windows
+	@scripts/install-deps.sh $(WINE_PACKAGES)
+	ctest --preset windows
 
 # Start-up, memory, click to line, idle cost, monitor growth, factory gaps and
 # zelqon-cli's first byte, on a private Xvfb display; the figures in

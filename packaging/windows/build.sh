@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# make windows: zelqon.exe and zelqon-cli.exe cross-built with MinGW-w64, the
+# test programs for Wine, the installer and the portable zip.
+#   build.sh HOST_BUILD_DIR
+# HOST_BUILD_DIR is the Linux build whose icon files the .ico is made from.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+host_build=$1
+ZELQON_WINDOWS_QT=$(scripts/windows-qt.sh)
+export ZELQON_WINDOWS_QT
+icons=$host_build/packaging/icons/hicolor
+mkdir -p build/windows
+export ZELQON_WINDOWS_ICON=$PWD/build/windows/zelqon.ico
+# 256 pixels kept as PNG inside the icon, as Windows does.
+icotool -c -o "$ZELQON_WINDOWS_ICON" "$icons"/{16x16,32x32,48x48}/apps/zelqon.png -r "$icons/256x256/apps/zelqon.png"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+packaging/windows/make-packages.sh build/windows

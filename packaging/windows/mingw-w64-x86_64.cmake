@@ -1,0 +1,20 @@
+# Windows x86_64 programs built on Debian with MinGW-w64 (posix threads).
+# CMAKE_PREFIX_PATH names the Qt built for MinGW (scripts/windows-qt.sh prints
+# it); the host's Qt 6.4.2 tools (moc, rcc, uic) run during the build.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(ZELQON_MINGW x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${ZELQON_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZELQON_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZELQON_MINGW}-windres)
+set(CMAKE_AR /usr/bin/${ZELQON_MINGW}-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB /usr/bin/${ZELQON_MINGW}-ranlib CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH /usr/${ZELQON_MINGW} ${CMAKE_PREFIX_PATH})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+if(NOT QT_HOST_PATH)
+  set(QT_HOST_PATH /usr CACHE PATH "")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+endif()
