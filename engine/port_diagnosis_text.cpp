@@ -110,10 +110,25 @@ QString describeBusy(const BusyFacts& facts) {
   return lines.join(QLatin1Char('\n'));
 }
 
+QString describeRefusedOnWindows(const QString& device) {
+  QString port = device;
+  port.remove(QStringLiteral("\\\\.\\"));
+  return QStringLiteral(
+             "O Windows não abriu a porta %1: ou outro programa está com ela aberta (um terminal, outro programador, "
+             "o programa do adaptador; no Windows uma porta serial atende um programa de cada vez), ou o acesso a ela "
+             "não é permitido a este usuário.\nFeche o programa que usa a porta e tente de novo; se nenhum a usa, desconecte e "
+             "conecte de novo o adaptador e confira-o no Gerenciador de Dispositivos.")
+      .arg(port);
+}
+
 QString diagnoseAccessDenied(const QString& device) {
+#ifdef Q_OS_WIN
+  return describeRefusedOnWindows(device);
+#else
   if (lacksPermission(device))
     return describePermission(gatherPermissionFacts(device));
   return describeBusy(gatherBusyFacts(device));
+#endif
 }
 
 }  // namespace zelqon

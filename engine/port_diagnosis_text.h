@@ -13,6 +13,10 @@ namespace zelqon {
 [[nodiscard]] QString describePermission(const PermissionFacts& facts);
 [[nodiscard]] QString describeBusy(const BusyFacts& facts);
 
+// Windows tells a port held by another program and a refused access alike,
+// and shows nothing of who holds it: both causes, and what mends each.
+[[nodiscard]] QString describeRefusedOnWindows(const QString& device);
+
 // For an open that failed with "access denied": tells a refused permission
 // from a port held by another program, and describes the one found.
 [[nodiscard]] QString diagnoseAccessDenied(const QString& device);

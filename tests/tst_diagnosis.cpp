@@ -6,6 +6,7 @@
 #include "test_support.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -130,6 +131,12 @@ class DiagnosisTest : public QObject {
         {{dev, "uucp", "tecnico", false, false}, {"grupo uucp", "sudo usermod -aG uucp tecnico"}, "dialout"}};  // Arch
     for (const auto& c : cases)
       checkPhrases(describePermission(c.facts), c.said, c.notSaid);
+    // Windows shows neither groups nor holders: the port by its COM name,
+    // both causes, and no advice for Linux.
+    const QString windows = describeRefusedOnWindows(QStringLiteral("\\\\.\\COM12"));
+    checkPhrases(windows, {"porta COM12:", "outro programa", "não é permitido", "Gerenciador de Dispositivos"}, "\\");
+    QVERIFY2(!windows.contains(QRegularExpression(QStringLiteral("sudo|dialout|/dev/|ModemManager|brltty"))),
+             qPrintable(windows));
   }
 
   void permissionFactsComeFromTheDevice() {

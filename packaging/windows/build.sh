@@ -6,13 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 host_build=$1
-ZELQON_WINDOWS_QT=$(scripts/windows-qt.sh)
-export ZELQON_WINDOWS_QT
+qt=$(scripts/windows-qt.sh)
 icons=$host_build/packaging/icons/hicolor
 mkdir -p build/windows
-export ZELQON_WINDOWS_ICON=$PWD/build/windows/zelqon.ico
+icon=$PWD/build/windows/zelqon.ico
 # 256 pixels kept as PNG inside the icon, as Windows does.
-icotool -c -o "$ZELQON_WINDOWS_ICON" "$icons"/{16x16,32x32,48x48}/apps/zelqon.png -r "$icons/256x256/apps/zelqon.png"
-cmake --preset windows >/dev/null
+icotool -c -o "$icon" "$icons"/{16x16,32x32,48x48}/apps/zelqon.png -r "$icons/256x256/apps/zelqon.png"
+cmake --preset windows -DCMAKE_PREFIX_PATH="$qt" -DZELQON_WINDOWS_ICON="$icon" >/dev/null
 cmake --build --preset windows
 packaging/windows/make-packages.sh build/windows
