@@ -10,6 +10,7 @@ case $1 in
       # A 64-bit-only Wine fails the 32-bit half of the set-up, and says so in
       # its status; the prefix is made all the same.
       wineboot -i >"$WINEPREFIX.log" 2>&1 || true
+      wineserver -w  # the registry reaches its files when the server ends
       [[ -f $WINEPREFIX/system.reg ]] || { cat "$WINEPREFIX.log"; exit 1; }
     fi
     wineserver -p >/dev/null 2>&1 </dev/null
