@@ -14,7 +14,9 @@
 #undef NTDDI_VERSION
 #define NTDDI_VERSION 0x0A000003
 #endif
+// winsock2.h first: the others build on it.
 #include <winsock2.h>
+
 #include <mstcpip.h>
 #include <ws2tcpip.h>
 #endif
@@ -71,8 +73,8 @@ void askForQuickAcknowledgements(qintptr socket) {
   // Windows keeps this for the connection's life: one acknowledgement a segment.
   TCP_ACK_FREQUENCY_PARAMETERS frequency{1};
   DWORD returned = 0;
-  ::WSAIoctl(SOCKET(socket), SIO_TCP_SET_ACK_FREQUENCY, &frequency, sizeof frequency, nullptr, 0, &returned,
-             nullptr, nullptr);
+  ::WSAIoctl(SOCKET(socket), SIO_TCP_SET_ACK_FREQUENCY, &frequency, sizeof frequency, nullptr, 0, &returned, nullptr,
+             nullptr);
 }
 
 SentBytes sentBytes(qintptr socket, qint64 handedOver) {
