@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -112,21 +113,39 @@ ExitStatus listPorts() {
   return ExitStatus::Ok;
 }
 
-// The messages a request writes, one a line, as --dry-run shows them.
-QString messagesOf(const Work& work) {
+// One callable for each alternative of a variant: a command added to Work
+// and left out here does not compile.
+template <class... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+
+QString linesOf(const std::array<RadioProgram, kRadioCount>& radios) {
   QString lines;
-  if (const auto* send = std::get_if<SendRadio>(&work)) {
-    lines = buildProgrammingMessage(send->radio, send->program) + QLatin1Char('\n');
-  } else if (const auto* apply = std::get_if<ApplyProfile>(&work)) {
-    for (int radio = 1; radio <= kRadioCount; ++radio)
-      lines += buildProgrammingMessage(radio, apply->profile.radios.at(std::size_t(radio - 1))) + QLatin1Char('\n');
-  } else if (std::holds_alternative<SendAtualizar>(work)) {
-    lines = kAtualizarCommand + QLatin1Char('\n');
-  } else {
-    for (int radio = 1; radio <= kRadioCount; ++radio)
-      lines += factoryMessage(radio) + QLatin1Char('\n');
-  }
+  for (int radio = 1; radio <= kRadioCount; ++radio)
+    lines += buildProgrammingMessage(radio, radios.at(std::size_t(radio - 1))) + QLatin1Char('\n');
   return lines;
+}
+
+// The messages a request writes, one a line, as --dry-run shows them; none
+// for a command that writes none.
+QString messagesOf(const Work& work) {
+  return std::visit(
+      Overloaded{
+          [](const SendRadio& send) { return buildProgrammingMessage(send.radio, send.program) + QLatin1Char('\n'); },
+          [](const ApplyProfile& apply) { return linesOf(apply.profile.radios); },
+          [](const SendFactory&) {
+            QString lines;
+            for (int radio = 1; radio <= kRadioCount; ++radio)
+              lines += factoryMessage(radio) + QLatin1Char('\n');
+            return lines;
+          },
+          [](const SendAtualizar&) { return kAtualizarCommand + QLatin1Char('\n'); },
+          [](const ListPorts&) { return QString(); },
+          [](const CheckProfile&) { return QString(); },
+          [](const Monitor&) { return QString(); },
+      },
+      work);
 }
 
 ExitStatus runOnController(const Request& request) {
@@ -149,16 +168,25 @@ ExitStatus runOnController(const Request& request) {
   }
   if (const auto* monitor = std::get_if<Monitor>(&request.work))
     return runMonitor(engine, *monitor);
-  std::function<OperationStart()> operation = [&engine] { return engine.sendFactoryProgramming(); };
-  if (const auto* apply = std::get_if<ApplyProfile>(&request.work)) {
-    engine.setRadioReader([apply](int radio) { return apply->profile.radios.at(std::size_t(radio - 1)); });
-    operation = [&engine] { return engine.sendAllRadioPrograms(); };
-  } else if (const auto* send = std::get_if<SendRadio>(&request.work)) {
-    engine.setRadioReader([program = send->program](int) { return program; });
-    operation = [&engine, radio = send->radio] { return engine.sendRadioProgram(radio); };
-  } else if (std::holds_alternative<SendAtualizar>(request.work)) {
-    operation = [&engine] { return engine.sendAtualizarCommand(); };
-  }
+  using Operation = std::function<OperationStart()>;
+  const auto refused = [] { return OperationStart::RefusedArgument; };  // no operation on the controller
+  const Operation operation = std::visit(
+      Overloaded{
+          [&engine](const SendRadio& send) -> Operation {
+            engine.setRadioReader([program = send.program](int) { return program; });
+            return [&engine, radio = send.radio] { return engine.sendRadioProgram(radio); };
+          },
+          [&engine](const ApplyProfile& apply) -> Operation {
+            engine.setRadioReader([&apply](int radio) { return apply.profile.radios.at(std::size_t(radio - 1)); });
+            return [&engine] { return engine.sendAllRadioPrograms(); };
+          },
+          [&engine](const SendFactory&) -> Operation { return [&engine] { return engine.sendFactoryProgramming(); }; },
+          [&engine](const SendAtualizar&) -> Operation { return [&engine] { return engine.sendAtualizarCommand(); }; },
+          [&refused](const ListPorts&) -> Operation { return refused; },
+          [&refused](const CheckProfile&) -> Operation { return refused; },
+          [&refused](const Monitor&) -> Operation { return refused; },
+      },
+      request.work);
   ExitStatus status = ExitStatus::Ok;
   runOperation(engine, operation, status);
   engine.closePort();
