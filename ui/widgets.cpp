@@ -84,16 +84,34 @@ void CaptionButton::paintEvent(QPaintEvent*) {
   }
 }
 
+namespace {
+
+bool pressesButton(const QKeyEvent& event) {
+  const int key = event.key();
+  return (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+         (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+}  // namespace
+
 void CaptionButton::keyPressEvent(QKeyEvent* event) {
-  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+  if (!pressesButton(*event)) {
     QPushButton::keyPressEvent(event);
     return;
   }
-  // A held key presses the button once. click() does nothing on a disabled
-  // button.
-  if (!event->isAutoRepeat())
+  // click() does nothing on a disabled button.
+  const bool repeat = event->isAutoRepeat() || m_keyReleasedAt == event->timestamp();
+  if (!repeat)
     click();
+  event->accept();
+}
+
+void CaptionButton::keyReleaseEvent(QKeyEvent* event) {
+  if (!pressesButton(*event)) {
+    QPushButton::keyReleaseEvent(event);
+    return;
+  }
+  m_keyReleasedAt = event->timestamp();
   event->accept();
 }
 

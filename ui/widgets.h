@@ -9,6 +9,8 @@
 #include <QTabBar>
 #include <QWidget>
 
+#include <optional>
+
 namespace zelqon {
 
 // The layout's fonts at their pixel size at 96 dpi, so that text keeps its
@@ -17,8 +19,11 @@ namespace zelqon {
 [[nodiscard]] QFont layoutFont(layout::Face face);
 
 // A push button whose caption wraps at word boundaries, as a square COR
-// button needs for "ATIVO BAIXO". Enter and Return press it as Space does,
-// once per key press.
+// button needs for "ATIVO BAIXO". Space, Enter and Return press it once per
+// key press, however long the key is held: X11 repeats a held key as a
+// release and a press with the same time, which Qt does not always mark as
+// a repeat, and a key pressed in a dialog that has just closed goes on
+// repeating into whatever has the focus next.
 class CaptionButton final : public QPushButton {
   Q_OBJECT
  public:
@@ -27,6 +32,11 @@ class CaptionButton final : public QPushButton {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  // When a pressing key was last released, to tell a repeat from a new press.
+  std::optional<quint64> m_keyReleasedAt;
 };
 
 // A pick-only list of delays that the mouse wheel changes only once the

@@ -245,24 +245,33 @@ def test_rfc2217_reaches_ser2net(controller):
         ser2net.wait(5)
 
 
+def xdotool(*arguments):
+    return subprocess.run(['xdotool', *arguments], env=ENV, capture_output=True, text=True).stdout
+
+
+def shown_window(window, title):
+    """The X window of that title, once the program shows it; it must stay
+    up through the start-up (a worker thread's end once took it down)."""
+    deadline = time.monotonic() + 30
+    found = []
+    while not found and time.monotonic() < deadline and window.poll() is None:
+        found = xdotool('search', '--onlyvisible', '--name', title).split()
+        time.sleep(0.2)
+    time.sleep(1)
+    check(found and window.poll() is None,
+          f'no window "{title}" ({finished(window)[2] if window.poll() is not None else "running"})')
+    return found[0]
+
+
 def test_window_programs_radio_2(controller):
     window = wine(STAGE / 'zelqon.exe', wait=False)
     try:
-        def xdotool(*arguments):
-            return subprocess.run(['xdotool', *arguments], env=ENV, capture_output=True, text=True).stdout
-
-        deadline = time.monotonic() + 30
-        found = ''
-        while not found and time.monotonic() < deadline and window.poll() is None:
-            found = xdotool('search', '--onlyvisible', '--name', 'ZELQON').split()
-            time.sleep(0.2)
-        check(found, f'no window "ZELQON" ({finished(window)[2] if window.poll() is not None else "running"})')
+        found = [shown_window(window, '^ZELQON$')]
         geometry = dict(re.findall(r'(\w+)=(-?\d+)', xdotool('getwindowgeometry', '--shell', found[0])))
         x, y, width, height = (int(geometry[key]) for key in ('X', 'Y', 'WIDTH', 'HEIGHT'))
         # The fixed area is 697 x 359 pixels, below the menu bar.
         check(width == 697 and 359 < height < 400, f'window of {width} x {height}')
         top = y + height - 359
-        time.sleep(1)
         subprocess.run(['import', '-window', 'root', SHOT], env=ENV, check=False)
         controller.take()
         for where in ((24 + 649 * 3 // 8, 88 + 17), (72 + 112, 264 + 16)):  # tab "RÁDIO 2", then EnviaR2
@@ -294,6 +303,15 @@ def test_installer_installs_and_removes_everything(controller):
     wineserver('-p')
     status, out, err = wine('cmd', '/c', 'zelqon-cli', '--version')
     check(status == 0 and b'1.' in out, f'zelqon-cli from a command prompt: {status} {out!r} {err}')
+    # A double-click runs the file type's command on the profile.
+    folder = pathlib.Path(tempfile.mkdtemp())
+    shutil.copy(STAGE / 'exemplo.zelqon', folder / 'pico.zelqon')
+    profile = 'Z:' + str(folder / 'pico.zelqon').replace('/', '\\')
+    window = wine(command.split('"')[1], profile, wait=False)  # the program the command names
+    shown_window(window, '^pico.zelqon — ZELQON$')
+    wineserver('-k')
+    wineserver('-p')
+    shutil.rmtree(folder)
 
     status, _, err = wine(INSTALLED / 'Desinstalar.exe', '/S', timeout=120)
     check(status == 0, f'uninstaller status {status}: {err}')
