@@ -173,12 +173,10 @@ ExitStatus runOnController(const Request& request) {
   const Operation operation = std::visit(
       Overloaded{
           [&engine](const SendRadio& send) -> Operation {
-            engine.setRadioReader([program = send.program](int) { return program; });
-            return [&engine, radio = send.radio] { return engine.sendRadioProgram(radio); };
+            return [&engine, &send] { return engine.sendRadioProgram(send.radio, send.program); };
           },
           [&engine](const ApplyProfile& apply) -> Operation {
-            engine.setRadioReader([&apply](int radio) { return apply.profile.radios.at(std::size_t(radio - 1)); });
-            return [&engine] { return engine.sendAllRadioPrograms(); };
+            return [&engine, &apply] { return engine.sendAllRadioPrograms(apply.profile.radios); };
           },
           [&engine](const SendFactory&) -> Operation { return [&engine] { return engine.sendFactoryProgramming(); }; },
           [&engine](const SendAtualizar&) -> Operation { return [&engine] { return engine.sendAtualizarCommand(); }; },

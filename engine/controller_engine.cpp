@@ -43,9 +43,7 @@ std::optional<LinkError> failureOf(Action&& action, LinkStep step, const QString
 }  // namespace
 
 ControllerEngine::ControllerEngine(PortCatalog ports, QObject* parent)
-    : QObject(parent),
-      m_ports(std::make_shared<PortCatalog>(std::move(ports))),
-      m_readRadio([](int) { return RadioProgram{}; }) {
+    : QObject(parent), m_ports(std::make_shared<PortCatalog>(std::move(ports))) {
   m_serialPort = new SerialPortService(std::shared_ptr<const PortCatalog>(m_ports), this);
   attachPort(m_serialPort);
 
@@ -131,19 +129,22 @@ qint16 ControllerEngine::portNumber() const { return m_serialPort->portNumber();
 
 QString ControllerEngine::portName() const { return m_port->displayName(); }
 
-OperationStart ControllerEngine::sendRadioProgram(int radio) {
+OperationStart ControllerEngine::sendRadioProgram(int radio, const RadioProgram& program) {
   if (!isRadioNumber(radio))
     return OperationStart::RefusedArgument;
-  return start(Operation::SendRadio, {{radio, PortUse::OpenFirst, [this, radio] { writeRadioProgram(radio); }}},
+  return start(Operation::SendRadio,
+               {{radio, PortUse::OpenFirst, [this, radio, program] { writeRadioProgram(radio, program); }}},
                OnFailure::Stop);
 }
 
-OperationStart ControllerEngine::sendAllRadioPrograms() {
+OperationStart ControllerEngine::sendAllRadioPrograms(const std::array<RadioProgram, kRadioCount>& programs) {
   // Each radio is a whole send of its own: a failing one is followed by the
   // pause and the next radio as usual.
   QList<Step> steps;
-  for (int radio = 1; radio <= kRadioCount; ++radio)
-    steps.append({radio, PortUse::OpenFirst, [this, radio] { writeRadioProgram(radio); }});
+  for (int radio = 1; radio <= kRadioCount; ++radio) {
+    const RadioProgram& program = programs.at(std::size_t(radio - 1));
+    steps.append({radio, PortUse::OpenFirst, [this, radio, program] { writeRadioProgram(radio, program); }});
+  }
   return start(Operation::SendAllRadios, std::move(steps), OnFailure::GoOn);
 }
 
@@ -171,8 +172,8 @@ void ControllerEngine::writeText(const QString& text) {
   emit written(text.toLatin1());
 }
 
-void ControllerEngine::writeRadioProgram(int radio) {
-  const QString message = buildProgrammingMessage(radio, m_readRadio(radio));
+void ControllerEngine::writeRadioProgram(int radio, const RadioProgram& program) {
+  const QString message = buildProgrammingMessage(radio, program);
   // The echo goes first, so a failed write leaves it standing as the record
   // of what was attempted.
   emit echoed(monitorEcho(radio, message));

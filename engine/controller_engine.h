@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -35,9 +36,6 @@ class ControllerEngine final : public QObject {
   Q_OBJECT
 
  public:
-  // Reads radio n's values as they stand at the moment its message is built.
-  using RadioReader = std::function<RadioProgram(int radio)>;
-
   using AfterLoss = zelqon::AfterLoss;
 
   static constexpr std::chrono::milliseconds kCommandGap{3000};
@@ -47,8 +45,6 @@ class ControllerEngine final : public QObject {
   explicit ControllerEngine(PortCatalog ports, QObject* parent = nullptr);
   ~ControllerEngine() override;
 
-  // Defaults to the start-up values of every radio.
-  void setRadioReader(RadioReader reader) { m_readRadio = std::move(reader); }
   void setAfterLoss(AfterLoss afterLoss) { m_afterLoss = afterLoss; }
   // The pause between the commands of a sequence; kCommandGap unless a test
   // shortens it.
@@ -74,8 +70,10 @@ class ControllerEngine final : public QObject {
   // Operations an operator starts. Each is refused, doing nothing, while
   // another runs or when its argument is out of range; once started it
   // reports its own failures through failed() and ends with busyChanged(false).
-  [[nodiscard]] OperationStart sendRadioProgram(int radio);
-  [[nodiscard]] OperationStart sendAllRadioPrograms();
+  // The radios' values are given with the operation and kept by it: what is
+  // sent is what the operator had when the operation started.
+  [[nodiscard]] OperationStart sendRadioProgram(int radio, const RadioProgram& program);
+  [[nodiscard]] OperationStart sendAllRadioPrograms(const std::array<RadioProgram, kRadioCount>& programs);
   [[nodiscard]] OperationStart sendFactoryProgramming();
   [[nodiscard]] OperationStart sendAtualizarCommand();
   // Closes the port and takes `choice` for the next open: a list number, a
@@ -166,14 +164,13 @@ class ControllerEngine final : public QObject {
   // Starts opening unless open or on the way; Pending while it connects.
   [[nodiscard]] OpenProgress beginOpen();
   void writeText(const QString& text);
-  void writeRadioProgram(int radio);
+  void writeRadioProgram(int radio, const RadioProgram& program);
   void report(Operation operation, int radio, const LinkError& error, int written, int total);
   void attachPort(PortService* port);
 
   std::shared_ptr<PortCatalog> m_ports;
   SerialPortService* m_serialPort = nullptr;
   PortService* m_port = nullptr;  // the one in use: m_serialPort or a network port
-  RadioReader m_readRadio;
   AfterLoss m_afterLoss = AfterLoss::ReopenOnNextUse;
   std::chrono::milliseconds m_commandGap = kCommandGap;
   QTimer* m_pollTimer = nullptr;

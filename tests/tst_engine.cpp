@@ -28,8 +28,8 @@ const struct {
   int failuresWithoutPort;
   OperationStart (*start)(ControllerEngine&, bool portThere);
 } kOperations[] = {
-    {"send", 1, [](ControllerEngine& e, bool) { return e.sendRadioProgram(2); }},
-    {"send all", 4, [](ControllerEngine& e, bool) { return e.sendAllRadioPrograms(); }},
+    {"send", 1, [](ControllerEngine& e, bool) { return e.sendRadioProgram(2, {}); }},
+    {"send all", 4, [](ControllerEngine& e, bool) { return e.sendAllRadioPrograms({}); }},
     {"factory", 1, [](ControllerEngine& e, bool) { return e.sendFactoryProgramming(); }},
     {"Atualizar", 1, [](ControllerEngine& e, bool) { return e.sendAtualizarCommand(); }},
     {"open", 1, [](ControllerEngine& e, bool) { return e.openPort(); }},
@@ -70,11 +70,10 @@ class EngineTest : public QObject {
     two.corLevel = CorLevel::ActiveLow;
     two.keyedRadios.set(1, true);
     two.hang = *DelayTime::fromMilliseconds(10000);
-    t.engine.setRadioReader([&](int radio) { return radio == 2 ? two : RadioProgram{}; });
-    QCOMPARE(t.engine.sendRadioProgram(2), OperationStart::Started);
+    QCOMPARE(t.engine.sendRadioProgram(2, two), OperationStart::Started);
     const QString expected = QStringLiteral("Radio=2;COR=0;DelayDT=00100;PTT1=1;PTT2=0;PTT3=0;PTT4=0;DelayHT=10000;");
     QCOMPARE(t.controller.receive(70), expected.toLatin1());
-    QCOMPARE(t.engine.sendRadioProgram(1), OperationStart::Started);
+    QCOMPARE(t.engine.sendRadioProgram(1, {}), OperationStart::Started);
     t.engine.closePort();  // at once: what was written still reaches the line
     QCOMPARE(t.controller.receive(70), factoryMessage(1).toLatin1());
     // Radio 1's echo opens with a line break of its own.
@@ -85,7 +84,7 @@ class EngineTest : public QObject {
     t.engine.pollReceive();
     t.controller.hangUp();
     t.monitor.clear();
-    QCOMPARE(t.engine.sendRadioProgram(3), OperationStart::Started);
+    QCOMPARE(t.engine.sendRadioProgram(3, {}), OperationStart::Started);
     QCOMPARE(t.monitor, factoryMessage(3) + "\r\n");
     QCOMPARE(t.failures.size(), 1);
     QCOMPARE(t.failures[0].error.step(), LinkStep::Write);
@@ -111,7 +110,7 @@ class EngineTest : public QObject {
         t.controller.send("during");
         answered = true;
         t.engine.pollReceive();
-        QCOMPARE(t.engine.sendRadioProgram(1), OperationStart::RefusedBusy);
+        QCOMPARE(t.engine.sendRadioProgram(1, {}), OperationStart::RefusedBusy);
         QCOMPARE(t.engine.changePort(2), OperationStart::RefusedBusy);
       }
     }
@@ -136,7 +135,7 @@ class EngineTest : public QObject {
     t.engine.setCommandGap(100ms);
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(t.engine.sendAllRadioPrograms(), OperationStart::Started);
+    QCOMPARE(t.engine.sendAllRadioPrograms({}), OperationStart::Started);
     QVERIFY(t.waitIdle());
     QVERIFY(clock.elapsed() >= 300);
     QCOMPARE(t.failures.size(), 4);
@@ -174,25 +173,21 @@ class EngineTest : public QObject {
     QCOMPARE(busy, (QList<QVariantList>{{true}, {false}}));
     QCOMPARE(t.failures.size(), portThere ? 0 : kOperations[operation].failuresWithoutPort);
     // Refused while nothing runs: no busy signal, nothing written.
-    QCOMPARE(t.engine.sendRadioProgram(0), OperationStart::RefusedArgument);
-    QCOMPARE(t.engine.sendRadioProgram(5), OperationStart::RefusedArgument);
+    QCOMPARE(t.engine.sendRadioProgram(0, {}), OperationStart::RefusedArgument);
+    QCOMPARE(t.engine.sendRadioProgram(5, {}), OperationStart::RefusedArgument);
     QCOMPARE(busy.count(), 2);
   }
 
-  void aReaderThatThrowsLeavesTheEngineFree() {
+  void sendAllWritesEachRadioItsOwnValues() {
     PtyEngine t;
     t.engine.setCommandGap(50ms);
-    t.engine.setRadioReader([](int) -> RadioProgram { throw std::runtime_error("leitura impossível"); });
-    QCOMPARE(t.engine.sendRadioProgram(1), OperationStart::Started);
-    QVERIFY(!t.engine.isBusy());
-    QCOMPARE(t.failures.size(), 1);
-    QCOMPARE(t.failures[0].error.fault(), LinkFault::Internal);
-    QVERIFY_CONTAINS(t.failures[0].text, QStringLiteral("leitura impossível"));
-    t.engine.setRadioReader([](int) { return RadioProgram{}; });
-    QCOMPARE(t.engine.sendAllRadioPrograms(), OperationStart::Started);
+    std::array<RadioProgram, kRadioCount> programs{};
+    programs[3].corLevel = CorLevel::ActiveLow;
+    QCOMPARE(t.engine.sendAllRadioPrograms(programs), OperationStart::Started);
     QVERIFY(t.waitIdle());
-    QCOMPARE(t.failures.size(), 1);
-    QCOMPARE(t.controller.receive(kFactorySet.size()), kFactorySet.toLatin1());
+    QVERIFY(t.failures.isEmpty());
+    QCOMPARE(t.controller.receive(kFactorySet.size()),
+             QString(kFactorySet).replace(QStringLiteral("Radio=4;COR=1"), QStringLiteral("Radio=4;COR=0")).toLatin1());
   }
 
   void leavingThePortListClosesAndTakesTheNumber() {

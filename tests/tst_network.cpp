@@ -249,7 +249,7 @@ void NetworkTest::overRealLinks() {
 
   switch (story) {
     case Story::Apply: {
-      QCOMPARE(engine.sendAllRadioPrograms(), OperationStart::Started);
+      QCOMPARE(engine.sendAllRadioPrograms({}), OperationStart::Started);
       const QList<Burst> bursts = listen(controller, idle);
       QVERIFY(failures.isEmpty());
       QCOMPARE(bursts.size(), 4);
@@ -301,7 +301,7 @@ void NetworkTest::overRealLinks() {
       QCOMPARE(engine.openPort(), OperationStart::Started);
       QTRY_VERIFY(idle() && engine.isOpen());
       relay.goSilent();
-      QCOMPARE(engine.sendRadioProgram(1), OperationStart::Started);
+      QCOMPARE(engine.sendRadioProgram(1, {}), OperationStart::Started);
       QTRY_VERIFY_WITH_TIMEOUT(idle(), 12000);
       QCOMPARE(failures.size(), 1);
       QCOMPARE(failures[0].error.fault(), LinkFault::NotConfirmed);
@@ -326,7 +326,7 @@ void NetworkTest::overRealLinks() {
       // when the client leaves.
       for (int run = 0; run < 20; ++run) {
         written.clear();
-        QCOMPARE(engine.sendRadioProgram(1 + run % 4), OperationStart::Started);
+        QCOMPARE(engine.sendRadioProgram(1 + run % 4, {}), OperationStart::Started);
         const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
         QVERIFY2(failures.isEmpty(), qPrintable(failures.isEmpty() ? QString() : failures[0].text));
         QCOMPARE(bursts.value(0).bytes, written);

@@ -101,7 +101,6 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   buildWindowControls();
 
   m_engine = new ControllerEngine(discoverPorts(), this);
-  m_engine->setRadioReader([this](int radio) { return readRadio(radio); });
   connectEngine();
 
   loadStartValues();
@@ -253,7 +252,7 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
         connect(button, &QPushButton::clicked, this, [this, radio, key = row.routeKey] { togglePttRoute(radio, key); });
         break;
       case PageRole::SendButton:
-        connect(button, &QPushButton::clicked, this, [this, radio] { (void)m_engine->sendRadioProgram(radio); });
+        connect(button, &QPushButton::clicked, this, [this, radio] { (void)m_engine->sendRadioProgram(radio, readRadio(radio)); });
         break;
       case PageRole::DebounceList:
         controls.debounce = static_cast<QComboBox*>(widget);
@@ -459,7 +458,7 @@ void Programador::refreshModified() {
 void Programador::runAction(layout::Action action) {
   switch (action) {
     case layout::Action::SendAll:
-      (void)m_engine->sendAllRadioPrograms();
+      (void)m_engine->sendAllRadioPrograms(m_radios);
       break;
     case layout::Action::Factory:
       (void)m_engine->sendFactoryProgramming();
