@@ -1,13 +1,13 @@
 #include "cli/console.h"
 
-#include <QtGlobal>
+#include <QStringList>
+
+#include <cstdio>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-
-#include <cstdio>
 #endif
 
 namespace zelqon::cli {
@@ -19,5 +19,28 @@ void prepareConsole() {
   ::SetConsoleOutputCP(CP_UTF8);
 #endif
 }
+
+void writeOut(const QByteArray& bytes) {
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+  std::fflush(stdout);
+}
+
+QString oneLine(const QString& text) {
+  QStringList parts;
+  for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    const QString trimmed = line.trimmed();
+    if (!trimmed.isEmpty())
+      parts.append(trimmed);
+  }
+  return parts.join(QLatin1Char(' '));
+}
+
+void printNotice(const QString& text) {
+  const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+  std::fflush(stderr);
+}
+
+void printError(const QString& text) { printNotice(QStringLiteral("zelqon-cli: ") + text); }
 
 }  // namespace zelqon::cli

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 namespace zelqon::cli {
 
 // Standard output carries the controller's bytes as they came (monitor) and
@@ -7,5 +10,16 @@ namespace zelqon::cli {
 // which would turn every LF into CR LF, to bytes, and the console shows the
 // program's UTF-8 as such. Elsewhere there is nothing to do.
 void prepareConsole();
+
+// Writes `bytes` to standard output as they are, at once.
+void writeOut(const QByteArray& bytes);
+
+// A multi-line operator text as one line of standard error.
+[[nodiscard]] QString oneLine(const QString& text);
+
+// Writes "zelqon-cli: <text>" and a line break to standard error.
+void printError(const QString& text);
+// Writes `text` and a line break to standard error.
+void printNotice(const QString& text);
 
 }  // namespace zelqon::cli

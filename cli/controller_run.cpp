@@ -1,5 +1,6 @@
 #include "cli/controller_run.h"
 
+#include "cli/console.h"
 #include "cli/stop_signals.h"
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
@@ -10,18 +11,12 @@
 #include <QTimer>
 
 #include <array>
-#include <cstdio>
 #include <functional>
 #include <optional>
 
 namespace zelqon::cli {
 
 namespace {
-
-void writeOut(const QByteArray& bytes) {
-  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-  std::fflush(stdout);
-}
 
 // Only a list number needs the machine's numbering: a device path or a
 // network address never scans the ports.

@@ -1,9 +1,5 @@
 #include "cli/exit_status.h"
 
-#include <QStringList>
-
-#include <cstdio>
-
 namespace zelqon::cli {
 
 ExitStatus exitStatusOf(LinkFault fault) {
@@ -37,23 +33,5 @@ ExitStatus exitStatusOf(LinkFault fault) {
   }
   return ExitStatus::IoFailure;
 }
-
-QString oneLine(const QString& text) {
-  QStringList parts;
-  for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-    const QString trimmed = line.trimmed();
-    if (!trimmed.isEmpty())
-      parts.append(trimmed);
-  }
-  return parts.join(QLatin1Char(' '));
-}
-
-void printNotice(const QString& text) {
-  const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-  std::fflush(stderr);
-}
-
-void printError(const QString& text) { printNotice(QStringLiteral("zelqon-cli: ") + text); }
 
 }  // namespace zelqon::cli

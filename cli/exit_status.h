@@ -2,8 +2,6 @@
 
 #include "protocol/link_error.h"
 
-#include <QString>
-
 namespace zelqon::cli {
 
 // What the program's exit status tells a script.
@@ -21,13 +19,5 @@ enum class ExitStatus : int {
 };
 
 [[nodiscard]] ExitStatus exitStatusOf(LinkFault fault);
-
-// A multi-line operator text as one line of standard error.
-[[nodiscard]] QString oneLine(const QString& text);
-
-// Writes "zelqon-cli: <text>" and a line break to standard error.
-void printError(const QString& text);
-// Writes `text` and a line break to standard error.
-void printNotice(const QString& text);
 
 }  // namespace zelqon::cli

@@ -9,8 +9,6 @@
 
 #include <QCoreApplication>
 
-#include <cstdio>
-
 using namespace zelqon::cli;
 
 int main(int argc, char* argv[]) {
@@ -22,8 +20,7 @@ int main(int argc, char* argv[]) {
 
   const ParseResult parsed = parseCommandLine(QCoreApplication::arguments());
   if (const auto* shown = std::get_if<ShownText>(&parsed)) {
-    const QByteArray text = shown->text.toUtf8();
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    writeOut(shown->text.toUtf8());
     return int(ExitStatus::Ok);
   }
   if (const auto* refusal = std::get_if<Refusal>(&parsed)) {
