@@ -414,13 +414,16 @@ class Reader {
     send.radio = *radio;
     RadioProgram& program = send.program;
     if (isSet(Option::Cor)) {
+      // The message's own flags too: 1 for active high, 0 for active low.
       const QString level = value(Option::Cor).toLower();
-      if (level == QLatin1String("alto") || level == QLatin1String("1"))
-        program.corLevel = CorLevel::ActiveHigh;
-      else if (level == QLatin1String("baixo") || level == QLatin1String("0"))
-        program.corLevel = CorLevel::ActiveLow;
+      if (const auto corLevel = corLevelOfWord(level))
+        program.corLevel = *corLevel;
+      else if (level == QLatin1String("1") || level == QLatin1String("0"))
+        program.corLevel = level == QLatin1String("1") ? CorLevel::ActiveHigh : CorLevel::ActiveLow;
       else
-        throw Refused(QStringLiteral("--cor: use alto ou baixo (ou 1 e 0), não \"%1\".").arg(value(Option::Cor)));
+        throw Refused(
+            QStringLiteral("--cor: use %1 ou %2 (ou 1 e 0), não \"%3\".")
+                .arg(corLevelWord(CorLevel::ActiveHigh), corLevelWord(CorLevel::ActiveLow), value(Option::Cor)));
     }
     if (isSet(Option::Ptt)) {
       for (const QString& item : value(Option::Ptt).split(QLatin1Char(','), Qt::SkipEmptyParts)) {

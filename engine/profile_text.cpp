@@ -7,6 +7,11 @@ namespace zelqon {
 
 namespace {
 
+// "alto" ou "baixo", as a profile writes them.
+QString corLevelChoices() {
+  return QStringLiteral("\"%1\" ou \"%2\"").arg(corLevelWord(CorLevel::ActiveHigh), corLevelWord(CorLevel::ActiveLow));
+}
+
 QString keyName(const ProfileKey& key) { return QString::fromLatin1(key.name.data(), qsizetype(key.name.size())); }
 
 // "a, b e c"
@@ -90,9 +95,9 @@ QString reason(const ProfileProblem& problem) {
     case ProfileCause::NotPort:
       return QStringLiteral("%1: \"%2\" não é uma porta: %3.").arg(problem.key, value, kPortForms);
     case ProfileCause::NotLevelText:
-      return QStringLiteral("%1: esperado o texto \"alto\" ou \"baixo\".").arg(problem.key);
+      return QStringLiteral("%1: esperado o texto %2.").arg(problem.key, corLevelChoices());
     case ProfileCause::UnknownLevel:
-      return QStringLiteral("%1: \"%2\" não é um nível: use \"alto\" ou \"baixo\".").arg(problem.key, value);
+      return QStringLiteral("%1: \"%2\" não é um nível: use %3.").arg(problem.key, value, corLevelChoices());
     case ProfileCause::NotRadioList:
       return QStringLiteral("%1: esperada uma lista de rádios, como [2, 4] ([] para nenhum).").arg(problem.key);
     case ProfileCause::NotRadioNumber:
@@ -121,7 +126,7 @@ QString valueWords(const ProfileKey& key) {
     case ProfileValue::Port:
       return QStringLiteral("\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217:// ou tcp://HOST:PORTA");
     case ProfileValue::Level:
-      return QStringLiteral("nível ativo da entrada COR: \"alto\" ou \"baixo\"");
+      return QStringLiteral("nível ativo da entrada COR: %1").arg(corLevelChoices());
     case ProfileValue::RadioList:
       return QStringLiteral("rádios acionados (PTT), como [2, 4]; [] nenhum");
     case ProfileValue::Time:

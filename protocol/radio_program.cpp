@@ -2,6 +2,29 @@
 
 namespace zelqon {
 
+namespace {
+
+const struct {
+  CorLevel level;
+  const char* word;
+} kCorLevelWords[] = {{CorLevel::ActiveHigh, "alto"}, {CorLevel::ActiveLow, "baixo"}};
+
+}  // namespace
+
+QString corLevelWord(CorLevel level) {
+  for (const auto& entry : kCorLevelWords)
+    if (entry.level == level)
+      return QLatin1String(entry.word);
+  return {};
+}
+
+std::optional<CorLevel> corLevelOfWord(QStringView word) {
+  for (const auto& entry : kCorLevelWords)
+    if (word == QLatin1String(entry.word))
+      return entry.level;
+  return std::nullopt;
+}
+
 std::optional<DelayTime> DelayTime::fromMilliseconds(int milliseconds) {
   if (milliseconds < 0 || milliseconds > kLongestMs || milliseconds % kStepMs != 0)
     return std::nullopt;

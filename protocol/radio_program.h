@@ -17,6 +17,11 @@ inline constexpr int kRadioCount = 4;
 // The level at which a radio's COR input says that a signal is present.
 enum class CorLevel { ActiveHigh, ActiveLow };
 
+// The level as an operator writes it, in a profile and on the command line:
+// "alto" or "baixo".
+[[nodiscard]] QString corLevelWord(CorLevel level);
+[[nodiscard]] std::optional<CorLevel> corLevelOfWord(QStringView word);
+
 // A debounce or hang time as the controller takes it: one of 0, 100, ...,
 // 10000 ms, written as five digits with leading zeros ("00100"). Only those
 // 101 values can be made, so every message carries a time the controller

@@ -152,8 +152,8 @@ class ProfileChecker {
         return;
       case ProfileValue::Level:
         if (const auto* level = node.as_string()) {
-          if (level->get() == "alto" || level->get() == "baixo")
-            program->corLevel = level->get() == "alto" ? CorLevel::ActiveHigh : CorLevel::ActiveLow;
+          if (const auto corLevel = corLevelOfWord(fromStd(level->get())))
+            program->corLevel = *corLevel;
           else
             refuseAs(node, ProfileCause::UnknownLevel, fromStd(level->get()));
         } else {
@@ -306,8 +306,7 @@ QByteArray valueText(const ProfileKey& key, const SiteProfile& profile, int radi
     case ProfileValue::Port:
       return tomlString(profile.port ? profile.port->text() : QString(), form);
     case ProfileValue::Level:
-      return tomlString(program.corLevel == CorLevel::ActiveHigh ? QStringLiteral("alto") : QStringLiteral("baixo"),
-                        form);
+      return tomlString(corLevelWord(program.corLevel), form);
     case ProfileValue::RadioList: {
       QStringList keyed;
       for (const int target : program.keyedRadios.radios())
@@ -417,7 +416,9 @@ TemplateNote templateNote(const ProfileKey& key) {
 // The comment at the end of a radio key's line in the template.
 QByteArray radioComment(const ProfileKey& key) {
   if (key.value == ProfileValue::Level)
-    return "nível ativo da entrada COR: \"alto\" ou \"baixo\"";
+    return QStringLiteral("nível ativo da entrada COR: \"%1\" ou \"%2\"")
+        .arg(corLevelWord(CorLevel::ActiveHigh), corLevelWord(CorLevel::ActiveLow))
+        .toUtf8();
   if (key.value == ProfileValue::RadioList)
     return "rádios acionados (PTT) enquanto o COR deste rádio está ativo; [] nenhum";
   return QStringLiteral("0 a %1, de %2 em %2").arg(DelayTime::kLongestMs).arg(DelayTime::kStepMs).toUtf8();
