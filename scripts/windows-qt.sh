@@ -88,11 +88,11 @@ build_whole_qt() {
   say "building Qt $version for MinGW-w64 (about 25 minutes; log: $log)"
   rm -rf "$cache/build-qtbase" "$cache/build-serialport" "$prefix.part"
   cmake -S "$base" -B "$cache/build-qtbase" "${base_options[@]}" -DCMAKE_INSTALL_PREFIX="$prefix.part" \
-    -DCMAKE_PREFIX_PATH="$prefix.part" >>"$log"
-  ninja -C "$cache/build-qtbase" -j"$jobs" install >>"$log"
+    -DCMAKE_PREFIX_PATH="$prefix.part" >>"$log" 2>&1
+  ninja -C "$cache/build-qtbase" -j"$jobs" install >>"$log" 2>&1
   "$prefix.part/bin/qt-cmake" -G Ninja -S "$serialport" -B "$cache/build-serialport" -DCMAKE_BUILD_TYPE=Release \
-    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF >>"$log"
-  ninja -C "$cache/build-serialport" -j"$jobs" install >>"$log"
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF >>"$log" 2>&1
+  ninja -C "$cache/build-serialport" -j"$jobs" install >>"$log" 2>&1
   mv "$prefix.part" "$prefix"
 }
 
@@ -102,8 +102,8 @@ build_test_module() {
   say "building Qt Test for MinGW-w64 (about 8 minutes; log: $log)"
   rm -rf "$cache/build-qttest" "$stage"
   cmake -S "$base" -B "$cache/build-qttest" "${base_options[@]}" -DFEATURE_gui=OFF -DFEATURE_widgets=OFF \
-    -DFEATURE_network=OFF -DFEATURE_testlib=ON -DCMAKE_INSTALL_PREFIX="$stage" -DCMAKE_PREFIX_PATH="$stage" >>"$log"
-  ninja -C "$cache/build-qttest" -j"$jobs" install >>"$log"
+    -DFEATURE_network=OFF -DFEATURE_testlib=ON -DCMAKE_INSTALL_PREFIX="$stage" -DCMAKE_PREFIX_PATH="$stage" >>"$log" 2>&1
+  ninja -C "$cache/build-qttest" -j"$jobs" install >>"$log" 2>&1
   # Only the Test module joins the programs' Qt: it was built from the same
   # source with the same Core configuration.
   cp "$stage"/bin/Qt6Test.dll "$prefix/bin/"
