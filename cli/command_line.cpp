@@ -58,8 +58,7 @@ const std::array<OptionEntry, kOptionCount>& optionTable() {
        "rádios"},
       {Option::Debounce,
        {QStringLiteral("debounce")},
-       "tempo de debounce (DelayDT) em ms, de 0 a 10000 de 100 em 100, ou como na lista da janela (00100). "
-       "Padrão: 100.",
+       "tempo de debounce (DelayDT): de %2, ou como na lista da janela (00100). Padrão: 100.",
        "ms"},
       {Option::Hang,
        {QStringLiteral("hang")},
@@ -274,8 +273,10 @@ class Reader {
   Reader() {
     m_parser.setApplicationDescription(description());
     for (const OptionEntry& entry : optionTable()) {
-      const QString help = commandsTaking(entry.option) +
-                           QString::fromUtf8(entry.help).replace(QLatin1String("%1"), QString::number(kLineBitRate));
+      const QString help =
+          commandsTaking(entry.option) + QString::fromUtf8(entry.help)
+                                             .replace(QLatin1String("%1"), QString::number(kLineBitRate))
+                                             .replace(QLatin1String("%2"), describeDelayRange());
       QCommandLineOption option = entry.valueName
                                       ? QCommandLineOption(entry.names, help, QString::fromUtf8(entry.valueName))
                                       : QCommandLineOption(entry.names, help);
@@ -444,8 +445,8 @@ class Reader {
         continue;
       const auto entry = delayEntry(value(option));
       if (!entry)
-        throw Refused(QStringLiteral("%1: \"%2\" não é um dos tempos da lista (0 a 10000 ms, de 100 em 100).")
-                          .arg(longName(option), value(option)));
+        throw Refused(QStringLiteral("%1: \"%2\" não é um dos tempos da lista (%3).")
+                          .arg(longName(option), value(option), describeDelayRange()));
       *field = *entry;
     }
     return send;

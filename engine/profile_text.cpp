@@ -28,10 +28,6 @@ QString keysOf(ProfileSection section) {
   return listed(names);
 }
 
-QString timeRange() {
-  return QStringLiteral("%1 a %2 ms, de %3 em %3").arg(0).arg(DelayTime::kLongestMs).arg(DelayTime::kStepMs);
-}
-
 const QString kPortForms = QStringLiteral(
     "use o número da lista (\"1\" ou \"COM1\", de 1 a 32767), o dispositivo (\"/dev/ttyUSB0\") ou "
     "rfc2217://HOST:PORTA ou tcp://HOST:PORTA");
@@ -109,9 +105,9 @@ QString reason(const ProfileProblem& problem) {
     case ProfileCause::RadioRepeated:
       return QStringLiteral("%1: o rádio %2 aparece mais de uma vez.").arg(problem.key, value);
     case ProfileCause::NotMilliseconds:
-      return QStringLiteral("%1: esperado um número inteiro de milissegundos (%2).").arg(problem.key, timeRange());
+      return QStringLiteral("%1: esperado um número inteiro de milissegundos (%2).").arg(problem.key, describeDelayRange());
     case ProfileCause::NotTimeChoice:
-      return QStringLiteral("%1: %2 não é um dos tempos da lista (%3).").arg(problem.key, value, timeRange());
+      return QStringLiteral("%1: %2 não é um dos tempos da lista (%3).").arg(problem.key, value, describeDelayRange());
   }
   return {};
 }
@@ -130,12 +126,16 @@ QString valueWords(const ProfileKey& key) {
     case ProfileValue::RadioList:
       return QStringLiteral("rádios acionados (PTT), como [2, 4]; [] nenhum");
     case ProfileValue::Time:
-      return timeRange();
+      return describeDelayRange();
   }
   return {};
 }
 
 }  // namespace
+
+QString describeDelayRange() {
+  return QStringLiteral("%1 a %2 ms, de %3 em %3").arg(0).arg(DelayTime::kLongestMs).arg(DelayTime::kStepMs);
+}
 
 QString describeProfileProblem(const ProfileProblem& problem) {
   if (problem.cause == ProfileCause::CannotSave)

@@ -10,6 +10,10 @@ namespace zelqon {
 // The operator's words for a profile and for the session record, made from
 // the facts the lower layers return; the window and zelqon-cli both use them.
 
+// The debounce and hang times a message can carry: "0 a 10000 ms, de 100 em
+// 100", for every refusal of a time and the help.
+[[nodiscard]] QString describeDelayRange();
+
 // One line: "site.zelqon:7:10: reason" as compilers write it, for a
 // refused profile; a whole sentence naming the file for one not saved.
 [[nodiscard]] QString describeProfileProblem(const ProfileProblem& problem);
