@@ -253,18 +253,13 @@ QString portRefusal(PortTextProblem problem, const QString& text) {
     case PortTextProblem::NumberOutOfRange:
       return QStringLiteral("--port: os números de porta vão de 1 a 32767, não \"%1\".").arg(text);
     case PortTextProblem::BadNetworkAddress:
-      return QStringLiteral(
-                 "--port: \"%1\" não é um endereço de rede válido (rfc2217://SERVIDOR:PORTA ou "
-                 "tcp://SERVIDOR:PORTA, porta de 1 a 65535).")
-          .arg(text);
+      return QStringLiteral("--port: \"%1\" não é um endereço de rede válido (%2, porta de 1 a 65535).")
+          .arg(text, describeNetworkPortForms());
     case PortTextProblem::Empty:
     case PortTextProblem::NotAPort:
       break;
   }
-  return QStringLiteral(
-             "--port: use o número da porta (1, 2, ... ou COM1), o caminho do dispositivo "
-             "(/dev/ttyUSB0) ou rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, não \"%1\".")
-      .arg(text);
+  return QStringLiteral("--port: use %1, não \"%2\".").arg(describePortForms(), text);
 }
 
 // QCommandLineParser with the options of the table, read one run.

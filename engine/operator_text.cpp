@@ -1,5 +1,6 @@
 #include "engine/operator_text.h"
 
+#include "engine/profile_text.h"
 #include "protocol/port_address.h"
 #include "serial/rfc2217_codec.h"
 
@@ -174,9 +175,8 @@ QString describeFailure(const OperationFailure& failure, const QString& cause) {
   const bool interrupted = failure.error.fault() == LinkFault::Interrupted;
   QString why = cause.isEmpty() ? faultText(failure.error.fault()) : cause;
   if (failure.error.fault() == LinkFault::InvalidNumber && looksLikeNetworkAddress(failure.error.port()))
-    why = QStringLiteral(
-        "O endereço não é válido: use rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA, com um endereço IPv6 entre "
-        "colchetes.");
+    why = QStringLiteral("O endereço não é válido: use %1, com um endereço IPv6 entre colchetes.")
+              .arg(describeNetworkPortForms());
   // A device given by its path has no number to blame.
   if (failure.error.fault() == LinkFault::NoSuchPort && failure.error.port().startsWith(QLatin1Char('/')))
     why = QStringLiteral("Não há dispositivo com este caminho neste computador.");

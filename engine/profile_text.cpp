@@ -28,10 +28,6 @@ QString keysOf(ProfileSection section) {
   return listed(names);
 }
 
-const QString kPortForms = QStringLiteral(
-    "use o número da lista (\"1\" ou \"COM1\", de 1 a 32767), o dispositivo (\"/dev/ttyUSB0\") ou "
-    "rfc2217://HOST:PORTA ou tcp://HOST:PORTA");
-
 // The reason alone, without the file and the place.
 QString reason(const ProfileProblem& problem) {
   const QString& value = problem.value;
@@ -84,12 +80,11 @@ QString reason(const ProfileProblem& problem) {
     case ProfileCause::NotText:
       return QStringLiteral("%1: esperado um texto entre aspas.").arg(problem.key);
     case ProfileCause::BadNetworkAddress:
-      return QStringLiteral(
-                 "%1: \"%2\" não é um endereço de rede válido (rfc2217://HOST:PORTA ou tcp://HOST:PORTA, "
-                 "porta de 1 a 65535).")
-          .arg(problem.key, value);
+      return QStringLiteral("%1: \"%2\" não é um endereço de rede válido (%3, porta de 1 a 65535).")
+          .arg(problem.key, value, describeNetworkPortForms());
     case ProfileCause::NotPort:
-      return QStringLiteral("%1: \"%2\" não é uma porta: %3.").arg(problem.key, value, kPortForms);
+      return QStringLiteral("%1: \"%2\" não é uma porta: %3.")
+          .arg(problem.key, value, QStringLiteral("use ") + describePortForms());
     case ProfileCause::NotLevelText:
       return QStringLiteral("%1: esperado o texto %2.").arg(problem.key, corLevelChoices());
     case ProfileCause::UnknownLevel:
@@ -105,7 +100,8 @@ QString reason(const ProfileProblem& problem) {
     case ProfileCause::RadioRepeated:
       return QStringLiteral("%1: o rádio %2 aparece mais de uma vez.").arg(problem.key, value);
     case ProfileCause::NotMilliseconds:
-      return QStringLiteral("%1: esperado um número inteiro de milissegundos (%2).").arg(problem.key, describeDelayRange());
+      return QStringLiteral("%1: esperado um número inteiro de milissegundos (%2).")
+          .arg(problem.key, describeDelayRange());
     case ProfileCause::NotTimeChoice:
       return QStringLiteral("%1: %2 não é um dos tempos da lista (%3).").arg(problem.key, value, describeDelayRange());
   }
@@ -132,6 +128,13 @@ QString valueWords(const ProfileKey& key) {
 }
 
 }  // namespace
+
+QString describeNetworkPortForms() { return QStringLiteral("rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA"); }
+
+QString describePortForms() {
+  return QStringLiteral("o número da lista (\"1\" ou \"COM1\", de 1 a 32767), o dispositivo (\"/dev/ttyUSB0\") ou %1")
+      .arg(describeNetworkPortForms());
+}
 
 QString describeDelayRange() {
   return QStringLiteral("%1 a %2 ms, de %3 em %3").arg(0).arg(DelayTime::kLongestMs).arg(DelayTime::kStepMs);
