@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "engine/profile_text.h"
+#include "protocol/line_settings.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

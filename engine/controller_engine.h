@@ -2,7 +2,7 @@
 
 #include "engine/engine_facts.h"
 #include "protocol/link_error.h"
-#include "protocol/port_address.h"
+#include "protocol/port_choice.h"
 #include "protocol/radio_program.h"
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"

@@ -1,7 +1,8 @@
 #include "engine/operator_text.h"
 
 #include "engine/profile_text.h"
-#include "protocol/port_address.h"
+#include "protocol/line_settings.h"
+#include "protocol/port_choice.h"
 #include "serial/rfc2217_codec.h"
 
 #include <algorithm>

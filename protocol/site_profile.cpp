@@ -1,6 +1,6 @@
 #include "protocol/site_profile.h"
 
-#include "protocol/port_address.h"
+#include "protocol/port_choice.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/port_address.h"
+#include "protocol/port_choice.h"
 #include "protocol/radio_program.h"
 
 #include <QByteArray>

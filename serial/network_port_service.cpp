@@ -1,5 +1,6 @@
 #include "serial/network_port_service.h"
 
+#include "protocol/line_settings.h"
 #include "serial/socket_tuning.h"
 
 #include <QMetaObject>
@@ -404,7 +405,7 @@ void NetworkPortService::checkDrain() {
       }
       return;
     }
-    const auto lineTime = std::chrono::nanoseconds(m_drain->lineBytes * kBitsPerByte * 1'000'000'000LL / kLineBitRate);
+    const auto lineTime = std::chrono::nanoseconds(m_drain->lineBytes * kLineBitsPerByte * 1'000'000'000LL / kLineBitRate);
     m_drain->onTheLine = QDeadlineTimer(lineTime, Qt::PreciseTimer);
   }
   if (!m_drain->onTheLine->hasExpired())

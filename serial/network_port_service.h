@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/port_address.h"
+#include "protocol/port_choice.h"
 #include "serial/port_service.h"
 #include "serial/rfc2217_codec.h"
 
@@ -47,8 +47,6 @@ class NetworkPortService final : public PortService {
     std::chrono::milliseconds confirm{8000};    // the server's confirmation of what was written
     std::chrono::milliseconds probeIdle{4000};  // idle time before the link is asked for an answer
   };
-  // The line behind the server, for the time its last bytes take to go out.
-  static constexpr int kBitsPerByte = 10;  // start, 8 data, stop
   // What Qt holds of the server's bytes between two reads; beyond it TCP
   // holds a flooding server back.
   static constexpr qint64 kReadBufferSize = 16 * 1024;

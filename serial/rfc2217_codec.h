@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/port_address.h"
+#include "protocol/line_settings.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

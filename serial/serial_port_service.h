@@ -1,6 +1,7 @@
 #pragma once
 
-#include "protocol/port_address.h"
+#include "protocol/line_settings.h"
+#include "protocol/port_choice.h"
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"
 

@@ -2,8 +2,7 @@
 // types: a list number (as the port box reads it, whatever the process
 // locale), a device path or a network serial server's address.
 
-#include "protocol/port_address.h"
-#include "protocol/port_text.h"
+#include "protocol/port_choice.h"
 #include "protocol/programming_message.h"
 #include "protocol/radio_program.h"
 
@@ -113,8 +112,8 @@ class ProtocolTest : public QObject {
     // decimal mark in the C library.
     if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8") && !std::setlocale(LC_NUMERIC, "Portuguese_Brazil"))
       QSKIP("the pt_BR.UTF-8 locale is not installed here (.ci/run generates it)");
-    QCOMPARE(leadingNumber(u"3.5"), 3.5);
-    QCOMPARE(leadingNumber(u"3,5"), 3.0);
+    QCOMPARE(portChoiceIn(u"3.5", PortReading::Lenient)->listNumber(), std::optional<qint16>(4));  // half to even
+    QCOMPARE(portChoiceIn(u"3,5", PortReading::Lenient)->listNumber(), std::optional<qint16>(3));
     std::setlocale(LC_NUMERIC, "C");
   }
 };

@@ -39,9 +39,6 @@ struct NetworkAddress {
 // refusal can say what was wrong with it rather than call it no number.
 [[nodiscard]] bool looksLikeNetworkAddress(QStringView text);
 
-// The controller's line: 19200 bit/s, 8 data bits, no parity, 1 stop bit.
-inline constexpr qint32 kLineBitRate = 19200;
-
 // A serial device named by where the system keeps it ("/dev/ttyUSB0").
 struct DevicePath {
   QString path;
