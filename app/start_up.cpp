@@ -1,7 +1,7 @@
 #include "app/start_up.h"
 
 #include "engine/qt_portuguese.h"
-#include "engine/session_record.h"
+#include "record/session_record.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -4,7 +4,7 @@
 #include "cli/stop_signals.h"
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
-#include "engine/session_record.h"
+#include "record/session_record.h"
 #include "protocol/programming_message.h"
 
 #include <QCoreApplication>

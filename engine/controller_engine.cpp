@@ -3,7 +3,7 @@
 #include "engine/operator_text.h"
 #include "engine/port_diagnosis_text.h"
 #include "engine/profile_text.h"
-#include "engine/session_record.h"
+#include "record/session_record.h"
 #include "protocol/programming_message.h"
 #include "serial/network_port_service.h"
 #include "serial/serial_port_service.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/session_record.h"
+#include "record/session_record.h"
 #include "protocol/site_profile.h"
 
 #include <QString>

@@ -4,7 +4,7 @@
 // through clicks against a pseudo-terminal playing the controller.
 
 #include "app/start_up.h"
-#include "engine/session_record.h"
+#include "record/session_record.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
 #include "test_support.h"

@@ -2,7 +2,7 @@
 
 #include "engine/operator_text.h"
 #include "engine/profile_text.h"
-#include "engine/session_record.h"
+#include "record/session_record.h"
 #include "protocol/port_choice.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"

@@ -1,4 +1,4 @@
-#include "engine/session_record.h"
+#include "record/session_record.h"
 
 #include <QDir>
 #include <QFileInfo>
