@@ -4,8 +4,8 @@
 #include "cli/stop_signals.h"
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
-#include "record/session_record.h"
 #include "protocol/programming_message.h"
+#include "record/session_record.h"
 
 #include <QCoreApplication>
 #include <QTimer>

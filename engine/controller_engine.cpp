@@ -2,9 +2,9 @@
 
 #include "engine/operator_text.h"
 #include "engine/port_diagnosis_text.h"
-#include "engine/profile_text.h"
-#include "record/session_record.h"
+#include "engine/record_text.h"
 #include "protocol/programming_message.h"
+#include "record/session_record.h"
 #include "serial/network_port_service.h"
 #include "serial/serial_port_service.h"
 

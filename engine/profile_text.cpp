@@ -1,6 +1,5 @@
 #include "engine/profile_text.h"
 
-#include <QDir>
 #include <QStringList>
 
 namespace zelqon {
@@ -169,11 +168,6 @@ QString describeProfileKeys() {
   lines(ProfileSection::Site, QStringLiteral("[site], opcional"));
   lines(ProfileSection::Radio, QStringLiteral("[radio1] a [radio%1], todas obrigatórias").arg(kRadioCount));
   return text;
-}
-
-QString describeRecordFailure(const RecordFailure& failure) {
-  return QStringLiteral("Não foi possível gravar o registro da sessão em %1: %2. O programa continua sem registro.")
-      .arg(QDir::toNativeSeparators(failure.fileName), failure.reason);
 }
 
 }  // namespace zelqon

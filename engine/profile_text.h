@@ -1,14 +1,14 @@
 #pragma once
 
-#include "record/session_record.h"
 #include "protocol/site_profile.h"
 
 #include <QString>
 
 namespace zelqon {
 
-// The operator's words for a profile and for the session record, made from
-// the facts the lower layers return; the window and zelqon-cli both use them.
+// The operator's words for a profile and for how a port and a time are
+// written, made from the facts the lower layers return; the window and
+// zelqon-cli both use them.
 
 // How a network serial server is written: "rfc2217://SERVIDOR:PORTA ou
 // tcp://SERVIDOR:PORTA"; and every way of writing a port, that one last. For
@@ -26,9 +26,5 @@ namespace zelqon {
 
 // Every key of a profile, a line each, for zelqon-cli --help.
 [[nodiscard]] QString describeProfileKeys();
-
-// One line: the file, the system's reason, and that the program goes on
-// without a record.
-[[nodiscard]] QString describeRecordFailure(const RecordFailure& failure);
 
 }  // namespace zelqon

@@ -94,7 +94,6 @@ double parseDecimal(const std::string& number) {
   return negative ? -magnitude : magnitude;
 }
 
-
 // The leading decimal number of a text, as the port list reads typed text:
 // blanks (space, tab, line feed) are skipped anywhere; then an optional sign,
 // digits, an optional '.' with digits and an optional exponent (E or e, sign,
@@ -142,7 +141,6 @@ std::optional<qint16> portNumberFromText(QStringView text) {
     return std::nullopt;
   return static_cast<qint16>(rounded);
 }
-
 
 constexpr qsizetype kLongestHost = 253;  // a DNS name's limit
 

@@ -405,7 +405,8 @@ void NetworkPortService::checkDrain() {
       }
       return;
     }
-    const auto lineTime = std::chrono::nanoseconds(m_drain->lineBytes * kLineBitsPerByte * 1'000'000'000LL / kLineBitRate);
+    const auto lineTime =
+        std::chrono::nanoseconds(m_drain->lineBytes * kLineBitsPerByte * 1'000'000'000LL / kLineBitRate);
     m_drain->onTheLine = QDeadlineTimer(lineTime, Qt::PreciseTimer);
   }
   if (!m_drain->onTheLine->hasExpired())

@@ -26,8 +26,7 @@ const QByteArray kMessage = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PT
 struct Client {
   explicit Client(const QString& address)
       : service(parseNetworkAddress(address).value(), NetworkPortService::Timeouts{2000ms, 700ms, 2000ms, 4000ms}) {
-    QObject::connect(&service, &PortService::stateChanged,
-                     [this](PortState state) { states.append(state); });
+    QObject::connect(&service, &PortService::stateChanged, [this](PortState state) { states.append(state); });
     QObject::connect(&service, &PortService::openFailed, [this](const LinkError& error) { failures.append(error); });
     QObject::connect(&service, &PortService::hungUp, [this](const LinkError& error) { losses.append(error); });
   }
@@ -69,14 +68,7 @@ QList<Burst> listen(const PtyPeer& controller, const std::function<bool()>& done
 }
 
 // The story a site's link tells.
-enum class Story {
-  Apply,
-  SilentWhilePolled,
-  LostDuringPause,
-  SilentDuringSend,
-  OneShots,
-  InterruptedFactory
-};
+enum class Story { Apply, SilentWhilePolled, LostDuringPause, SilentDuringSend, OneShots, InterruptedFactory };
 
 }  // namespace
 
@@ -97,9 +89,11 @@ class NetworkTest : public QObject {
     // The rfc2217 server starts the line at 9600 7E2: only the client's
     // settings can bring it to 19200 8N1. Each open, loss and close is told.
     using enum PortState;
-    QTest::newRow("rfc2217") << "rfc2217" << "9600e72"
-                             << QList{Connecting, Negotiating, Open, HungUp, Closed, Connecting, Negotiating, Open, Closed};
-    QTest::newRow("tcp") << "tcp" << "19200n81" << QList{Connecting, Open, HungUp, Closed, Connecting, Open, Closed};
+    QTest::newRow("rfc2217") << "rfc2217"
+                             << "9600e72" << QList{Connecting, Negotiating, Open, HungUp, Closed,
+                                                   Connecting, Negotiating, Open, Closed};
+    QTest::newRow("tcp") << "tcp"
+                         << "19200n81" << QList{Connecting, Open, HungUp, Closed, Connecting, Open, Closed};
   }
 
   void carriesTheLine() {

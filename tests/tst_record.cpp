@@ -1,4 +1,4 @@
-#include "engine/profile_text.h"
+#include "engine/record_text.h"
 #include "pty_peer.h"
 #include "test_support.h"
 

@@ -4,9 +4,9 @@
 // through clicks against a pseudo-terminal playing the controller.
 
 #include "app/start_up.h"
-#include "record/session_record.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
+#include "record/session_record.h"
 #include "test_support.h"
 #include "ui/monitor_view.h"
 #include "ui/programador.h"

@@ -2,8 +2,8 @@
 
 #include "engine/operator_text.h"
 #include "engine/profile_text.h"
-#include "record/session_record.h"
 #include "protocol/port_choice.h"
+#include "record/session_record.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
 #include "ui/notice_queue.h"
@@ -252,7 +252,8 @@ void Programador::buildRadioPage(int radio, QWidget* page) {
         connect(button, &QPushButton::clicked, this, [this, radio, key = row.routeKey] { togglePttRoute(radio, key); });
         break;
       case PageRole::SendButton:
-        connect(button, &QPushButton::clicked, this, [this, radio] { (void)m_engine->sendRadioProgram(radio, readRadio(radio)); });
+        connect(button, &QPushButton::clicked, this,
+                [this, radio] { (void)m_engine->sendRadioProgram(radio, readRadio(radio)); });
         break;
       case PageRole::DebounceList:
         controls.debounce = static_cast<QComboBox*>(widget);
