@@ -4,8 +4,7 @@
 // the slave by its path, as it would a USB adapter; the test reads and writes
 // the master.
 
-#include "engine/controller_engine.h"
-#include "serial/serial_port_service.h"
+#include "serial/port_catalog.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -102,28 +101,3 @@ inline zelqon::PortCatalog ptyCatalog(const QMap<int, QString>& paths) {
                    {QStringLiteral("pty%1").arg(it.key()), *it, QStringLiteral("Adaptador %1").arg(it.key())});
   return zelqon::PortCatalog(devices);
 }
-
-// An engine whose port `number` is a fresh pseudo-terminal, with what it said:
-// the monitor text as the window would show it, failures and progress.
-struct PtyEngine {
-  explicit PtyEngine(int number = 1) : engine(ptyCatalog({{number, controller.slavePath()}})) {
-    using zelqon::ControllerEngine;
-    engine.setPortScan([ports = engine.ports().devices()] { return ports.values(); });
-    QObject::connect(&engine, &ControllerEngine::received, [this](const QString& text) { monitor += text; });
-    QObject::connect(&engine, &ControllerEngine::echoed, [this](const QString& text) { monitor += text; });
-    QObject::connect(&engine, &ControllerEngine::failed, [this](const auto& failure) { failures.append(failure); });
-    QObject::connect(&engine, &ControllerEngine::progress, [this](const auto& step) { steps.append(step); });
-  }
-  // Runs the event loop until the running sequence has ended.
-  [[nodiscard]] bool waitIdle(int waitMs = 15000) const {
-    const QDeadlineTimer deadline(waitMs);
-    while (engine.isBusy() && !deadline.hasExpired())
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return !engine.isBusy();
-  }
-  PtyPeer controller;
-  zelqon::ControllerEngine engine;
-  QString monitor;
-  QList<zelqon::OperationFailure> failures;
-  QList<zelqon::SequenceProgress> steps;
-};

@@ -2,7 +2,7 @@
 // whose other end this test drives as the controller would.
 
 #include "protocol/programming_message.h"
-#include "pty_peer.h"
+#include "pty_engine.h"
 #include "test_support.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 #include "engine/record_text.h"
-#include "pty_peer.h"
+#include "pty_engine.h"
 #include "test_support.h"
 
 #include <QDir>
