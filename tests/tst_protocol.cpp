@@ -6,9 +6,9 @@
 #include "protocol/programming_message.h"
 #include "protocol/radio_program.h"
 
+#include <QMap>
 #include <QTest>
 
-#include <array>
 #include <clocale>
 
 using namespace zelqon;
@@ -100,8 +100,11 @@ class ProtocolTest : public QObject {
       seen = (choice->listNumber() ? "list " : choice->device() ? "path " : "net ") + choice->text();
       QCOMPARE(portChoiceIn(choice->text(), PortReading::Exact), std::optional<PortChoice>(*choice));
     } else {
-      const std::array names{"empty", "not a port", "out of range", "bad address"};
-      seen = QString::fromLatin1(names.at(std::size_t(std::get<PortTextProblem>(read))));
+      const QMap<PortTextProblem, QString> names{{PortTextProblem::Empty, "empty"},
+                                                 {PortTextProblem::NotAPort, "not a port"},
+                                                 {PortTextProblem::NumberOutOfRange, "out of range"},
+                                                 {PortTextProblem::BadNetworkAddress, "bad address"}};
+      seen = names.value(std::get<PortTextProblem>(read));
       QVERIFY(!portChoiceIn(text, reading));
     }
     QCOMPARE(seen, readAs);
