@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <limits>
+#include <map>
 #include <stdexcept>
 
 namespace zelqon::cli {
@@ -40,7 +41,7 @@ struct CommandEntry {
   const char* help;  // lines after the first are indented under it
 };
 
-// In the order of Option.
+// Every option, each once; looked up by its field, so the order is the help's.
 const std::array<OptionEntry, kOptionCount>& optionTable() {
   static const std::array<OptionEntry, kOptionCount> table{{
       {Option::Port,
@@ -276,7 +277,7 @@ class Reader {
       QCommandLineOption option = entry.valueName
                                       ? QCommandLineOption(entry.names, help, QString::fromUtf8(entry.valueName))
                                       : QCommandLineOption(entry.names, help);
-      m_options.append(option);
+      m_options.emplace(entry.option, option);
       m_parser.addOption(option);
     }
     m_parser.addPositionalArgument(QStringLiteral("comando"), commandNames(QStringLiteral(" ou ")) + QLatin1Char('.'),
@@ -304,10 +305,10 @@ class Reader {
   }
 
  private:
-  [[nodiscard]] bool isSet(Option option) const { return m_parser.isSet(m_options.at(qsizetype(option))); }
-  [[nodiscard]] QString value(Option option) const { return m_parser.value(m_options.at(qsizetype(option))); }
+  [[nodiscard]] bool isSet(Option option) const { return m_parser.isSet(m_options.at(option)); }
+  [[nodiscard]] QString value(Option option) const { return m_parser.value(m_options.at(option)); }
   [[nodiscard]] QString longName(Option option) const {
-    return QStringLiteral("--") + m_options.at(qsizetype(option)).names().constLast();
+    return QStringLiteral("--") + m_options.at(option).names().constLast();
   }
 
   [[nodiscard]] Request readRequest() const {
@@ -451,7 +452,7 @@ class Reader {
   QCommandLineParser m_parser;
   QCommandLineOption m_help = m_parser.addHelpOption();
   QCommandLineOption m_version = m_parser.addVersionOption();
-  QList<QCommandLineOption> m_options;  // indexed by Option
+  std::map<Option, QCommandLineOption> m_options;  // each option of the table by its field
 };
 
 }  // namespace
