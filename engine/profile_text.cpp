@@ -115,7 +115,7 @@ QString valueWords(const ProfileKey& key) {
     case ProfileValue::Text:
       return QStringLiteral("texto entre aspas");
     case ProfileValue::Port:
-      return QStringLiteral("\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217:// ou tcp://HOST:PORTA");
+      return QStringLiteral("\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217:// ou tcp://SERVIDOR:PORTA");
     case ProfileValue::Level:
       return QStringLiteral("nível ativo da entrada COR: %1").arg(corLevelChoices());
     case ProfileValue::RadioList:

@@ -232,8 +232,19 @@ class TestProfile : public QObject {
   }
 
   void helpNamesEveryKey() {
-    for (const ProfileKey& key : kProfileKeys)
-      QVERIFY(describeProfileKeys().contains(QStringLiteral("  %1 ").arg(QLatin1String(key.name))));
+    QCOMPARE(describeProfileKeys(),
+             QStringLiteral("Chaves de um perfil de site (.zelqon):\n"
+                            "    versao      obrigatória: a versão do formato, 1\n"
+                            "  [site], opcional\n"
+                            "    nome        opcional: texto entre aspas\n"
+                            "    notas       opcional: texto entre aspas\n"
+                            "    porta       opcional: \"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217:// ou "
+                            "tcp://SERVIDOR:PORTA\n"
+                            "  [radio1] a [radio4], todas obrigatórias\n"
+                            "    cor         obrigatória: nível ativo da entrada COR: \"alto\" ou \"baixo\"\n"
+                            "    aciona      obrigatória: rádios acionados (PTT), como [2, 4]; [] nenhum\n"
+                            "    debounce_ms obrigatória: 0 a 10000 ms, de 100 em 100\n"
+                            "    hang_ms     obrigatória: 0 a 10000 ms, de 100 em 100\n"));
   }
 };
 
