@@ -70,9 +70,9 @@ class ProtocolTest : public QObject {
     rows(Exact, "list 32767", {"32767"});
     rows(Lenient, "list 32767", {"32767"});
     rows(Lenient, "list 16", {"1\t6\n"});
-    rows(Lenient, "list 10", {"1e1"});
+    rows(Lenient, "list 10", {"1e1", "1E+1", "100e-1"});
     rows(Lenient, "list 4", {"4e", "3.5"});  // halves to even
-    rows(Lenient, "list 2", {"2.5"});
+    rows(Lenient, "list 2", {"2.5", "15e-1"});
     rows(Exact, "out of range", {"COM0", "0", "32768"});
     // A non-breaking space is no blank.
     rows(Lenient, "out of range", {"COM3x", "32767.5", "1e999999999999", "\u00a03", "\r3", "abc", "-1", "40000"});
