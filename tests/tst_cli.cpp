@@ -117,9 +117,9 @@ class CliTest : public QObject {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
-    // Named for this run: the serial port's lock file would make a parallel
-    // run's attempt on the same name look like a port in use.
-    const QString absent = QStringLiteral("/dev/zelqon-absent-%1").arg(QCoreApplication::applicationPid());
+    // A path outside /dev names a device too. Named for this run: the serial
+    // port's lock file would make a parallel run's attempt look like a port in use.
+    const QString absent = QStringLiteral("/tmp/zelqon-absent-%1").arg(QCoreApplication::applicationPid());
     const auto row = [](const char* name, const QStringList& arguments, int status, const QString& said) {
       QTest::newRow(name) << arguments << status << said;
     };
