@@ -119,6 +119,14 @@ class TestRecord : public QObject {
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].split('\t').mid(1, 1) + lines[0].split('\t').mid(3), (QList<QByteArray>{"enviado", "Atualizar"}));
     QCOMPARE(lines[1].split('\t').mid(1, 1) + lines[1].split('\t').mid(3), (QList<QByteArray>{"recebido", "OK\\r\\n"}));
+
+    // A write that fails is not recorded as sent.
+    t.controller.hangUp();
+    QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
+    QVERIFY(t.waitIdle());
+    QCOMPARE(t.failures.size(), 1);
+    QCOMPARE(t.failures[0].error.step(), LinkStep::Write);
+    QCOMPARE(linesOf(dir.filePath(QStringLiteral("r.log"))).size(), 2);
   }
 };
 
