@@ -116,9 +116,9 @@ QString describeRefusedOnWindows(const QString& device) {
   return QStringLiteral(
              "O Windows não abriu a porta %1: ou outro programa está com ela aberta (um terminal, outro programador, "
              "o programa do adaptador; no Windows uma porta serial atende um programa de cada vez), ou o acesso a ela "
-             "não é permitido a este usuário.\nFeche o programa que usa a porta e tente de novo; se nenhum a usa, "
-             "desconecte e "
-             "conecte de novo o adaptador e confira-o no Gerenciador de Dispositivos.")
+             "não é permitido a este usuário.\n"
+             "Feche o programa que usa a porta e tente de novo; se nenhum a usa, desconecte e conecte de novo o "
+             "adaptador e confira-o no Gerenciador de Dispositivos.")
       .arg(port);
 }
 
