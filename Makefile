@@ -43,10 +43,12 @@ windows: build
 	@scripts/install-deps.sh $(WINDOWS_PACKAGES)
 	packaging/windows/build.sh $(BUILD)
 
-# The Windows test programs under Wine, then both programs and the installer
-# end to end with a pseudo-terminal as COM1, on a private Xvfb display.
-test-windows: windows
-	@scripts/install-deps.sh $(WINE_PACKAGES)
+# The Windows programs cross-built (packed by the tests themselves), the test
+# programs under Wine, then both programs and the installer end to end with a
+# pseudo-terminal as COM1, on a private Xvfb display.
+test-windows: build
+	@scripts/install-deps.sh $(WINDOWS_PACKAGES) $(WINE_PACKAGES)
+	packaging/windows/build.sh $(BUILD) --no-packages
 	ctest --preset windows
 
 # Start-up, memory, click to line, idle cost, monitor growth, factory gaps and
