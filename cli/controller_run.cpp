@@ -4,6 +4,8 @@
 #include "cli/stop_signals.h"
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
+#include "engine/record_text.h"
+#include "protocol/overloaded.h"
 #include "protocol/programming_message.h"
 #include "record/session_record.h"
 
@@ -35,7 +37,7 @@ bool runOperation(ControllerEngine& engine, const std::function<OperationStart()
   // Told as they happen: a send of all radios goes on past a failing one.
   const QMetaObject::Connection failed =
       QObject::connect(&engine, &ControllerEngine::failed, [&failures](const OperationFailure& failure) {
-        printError(oneLine(failure.text));
+        printError(oneLine(describeFailure(failure)));
         failures.append(failure);
       });
   const QMetaObject::Connection end = QObject::connect(&engine, &ControllerEngine::busyChanged, [](bool busy) {
@@ -74,8 +76,8 @@ ExitStatus runMonitor(ControllerEngine& engine, const Monitor& monitor) {
   QObject::connect(&engine, &ControllerEngine::rawReceived, &writeOut);
   printNotice(QStringLiteral("Monitorando a porta %1; Ctrl+C encerra.").arg(engine.portName()));
 
-  QObject::connect(&engine, &ControllerEngine::connectionLost, [&status](const LinkError&, const QString& text) {
-    printError(oneLine(text) + QStringLiteral(" Monitor encerrado."));
+  QObject::connect(&engine, &ControllerEngine::connectionLost, [&engine, &status](const LinkError& error) {
+    printError(oneLine(describeConnectionLost(error, engine.afterLoss())) + QStringLiteral(" Monitor encerrado."));
     status = ExitStatus::ConnectionLost;
     QCoreApplication::exit(0);
   });
@@ -107,13 +109,6 @@ ExitStatus listPorts() {
   writeOut(lines.toUtf8());
   return ExitStatus::Ok;
 }
-
-// One callable for each alternative of a variant: a command added to Work
-// and left out here does not compile.
-template <class... Handlers>
-struct Overloaded : Handlers... {
-  using Handlers::operator()...;
-};
 
 QString linesOf(const std::array<RadioProgram, kRadioCount>& radios) {
   QString lines;
@@ -155,8 +150,9 @@ ExitStatus runOnController(const Request& request) {
   });
   if (request.record != RecordMode::Off) {
     // A record that cannot be written is told once; the run goes on.
-    QObject::connect(&engine, &ControllerEngine::recordFailed,
-                     [](const QString& text) { printError(QStringLiteral("aviso: ") + oneLine(text)); });
+    QObject::connect(&engine, &ControllerEngine::recordFailed, [](const RecordFailure& failure) {
+      printError(QStringLiteral("aviso: ") + oneLine(describeRecordFailure(failure)));
+    });
     const bool oneFile = request.record == RecordMode::OneFile;
     engine.recordSession(new SessionRecord(oneFile ? RecordTarget::OneFile : RecordTarget::DailyFiles,
                                            oneFile ? request.recordFile : sessionRecordFolder()));

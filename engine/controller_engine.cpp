@@ -82,8 +82,7 @@ void ControllerEngine::attachPort(PortService* port) {
 
 void ControllerEngine::recordSession(SessionRecord* record) {
   record->setParent(this);
-  connect(record, &SessionRecord::failed, this,
-          [this](const RecordFailure& failure) { emit recordFailed(describeRecordFailure(failure)); });
+  connect(record, &SessionRecord::failed, this, &ControllerEngine::recordFailed);
   connect(this, &ControllerEngine::written, record,
           [this, record](const QByteArray& bytes) { record->record(RecordDirection::Sent, portName(), bytes); });
   connect(this, &ControllerEngine::rawReceived, record,
@@ -373,7 +372,7 @@ void ControllerEngine::onHungUp(const LinkError& error) {
     m_lostDuringSequence = error;
   if (m_afterLoss == AfterLoss::Stop)
     m_pollTimer->stop();
-  emit connectionLost(error, describeConnectionLost(error, m_afterLoss));
+  emit connectionLost(error);
 }
 
 void ControllerEngine::pollReceive() {
@@ -401,23 +400,19 @@ void ControllerEngine::closePort() {
 }
 
 void ControllerEngine::report(Operation operation, int radio, const LinkError& error, int written, int total) {
-  OperationFailure failure{operation, radio, error, written, total, {}};
+  OperationFailure failure{operation, radio, error, written, total, std::nullopt, std::nullopt};
   // Looked into only now, once per failure the operator sees: the holder of
   // a port, the group that owns it.
-  const bool refused = error.fault() == LinkFault::AccessDenied && !error.device().isEmpty();
-  failure.text = describeFailure(failure, refused ? diagnoseAccessDenied(error.device()) : QString());
+  if (error.fault() == LinkFault::AccessDenied && !error.device().isEmpty())
+    failure.accessDenied = diagnoseAccessDenied(error.device());
   if (error.fault() == LinkFault::NoSuchPort) {
-    // The operator's next move is to pick a port that is there now.
     refreshPorts();
     QStringList present;
     for (auto it = m_ports->devices().cbegin(); it != m_ports->devices().cend(); ++it) {
       if (it->present)
         present.append(m_ports->displayName(it.key()));
     }
-    failure.text +=
-        QLatin1Char('\n') +
-        (present.isEmpty() ? QStringLiteral("Nenhuma porta serial presente agora.")
-                           : QStringLiteral("Portas presentes agora: %1.").arg(present.join(QStringLiteral(", "))));
+    failure.presentPorts = present;
   }
   emit failed(failure);
 }

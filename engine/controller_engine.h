@@ -4,6 +4,7 @@
 #include "protocol/link_error.h"
 #include "protocol/port_choice.h"
 #include "protocol/radio_program.h"
+#include "record/session_record.h"
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"
 
@@ -21,7 +22,6 @@
 namespace zelqon {
 
 class SerialPortService;
-class SessionRecord;
 
 // Everything between a front end and the controller: the port numbering, the
 // port in use, the receive poll, the command sequences and what the operator
@@ -46,6 +46,7 @@ class ControllerEngine final : public QObject {
   ~ControllerEngine() override;
 
   void setAfterLoss(AfterLoss afterLoss) { m_afterLoss = afterLoss; }
+  [[nodiscard]] AfterLoss afterLoss() const { return m_afterLoss; }
   // The pause between the commands of a sequence; kCommandGap unless a test
   // shortens it.
   void setCommandGap(std::chrono::milliseconds gap) { m_commandGap = gap; }
@@ -113,8 +114,8 @@ class ControllerEngine final : public QObject {
   void written(const QByteArray& bytes);
   void progress(const zelqon::SequenceProgress& progress);
   void failed(const zelqon::OperationFailure& failure);
-  // The open port went away by itself; `text` is the operator's notice.
-  void connectionLost(const zelqon::LinkError& error, const QString& text);
+  // The open port went away by itself; what follows is afterLoss().
+  void connectionLost(const zelqon::LinkError& error);
   // An operation began (true) or ended (false); always in pairs.
   void busyChanged(bool busy);
   // The port in use is connecting, open or closed.
@@ -122,8 +123,8 @@ class ControllerEngine final : public QObject {
   // A device appeared, went away or came back.
   void portsChanged();
   // The session record could not be written and has stopped; the program
-  // goes on without it. `text` is the operator's notice.
-  void recordFailed(const QString& text);
+  // goes on without it.
+  void recordFailed(const zelqon::RecordFailure& failure);
 
  private:
   // Whether a step opens the port first, or writes on the open one only.

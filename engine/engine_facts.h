@@ -5,6 +5,7 @@
 // (engine/operator_text) need not know the engine.
 
 #include "protocol/link_error.h"
+#include "serial/port_diagnosis.h"
 
 #include <chrono>
 
@@ -26,7 +27,11 @@ struct OperationFailure {
   LinkError error;
   int written = 0;  // commands of the operation that went out before it stopped
   int total = 1;    // commands the operation writes when nothing fails
-  QString text;     // what the operator reads: what failed, where, why, what to do
+  // An open refused with "access denied": who holds the port, or the group
+  // that owns it. Looked into once per failure the operator sees.
+  std::optional<AccessDeniedFacts> accessDenied;
+  // No such port: the ports there now, by the names the operator picks from.
+  std::optional<QStringList> presentPorts;
 };
 
 // Where a command sequence stands, told after each of its commands.

@@ -1,5 +1,7 @@
 #include "engine/operator_text.h"
 
+#include "engine/port_diagnosis_text.h"
+
 #include "engine/profile_text.h"
 #include "protocol/line_settings.h"
 #include "protocol/port_choice.h"
@@ -171,18 +173,25 @@ QString progressText(const OperationFailure& failure) {
 
 }  // namespace
 
-QString describeFailure(const OperationFailure& failure, const QString& cause) {
+QString describeFailure(const OperationFailure& failure) {
   // An interruption is no failure of the port: no step to blame.
   const bool interrupted = failure.error.fault() == LinkFault::Interrupted;
-  QString why = cause.isEmpty() ? faultText(failure.error.fault()) : cause;
+  QString why = failure.accessDenied ? describeAccessDenied(*failure.accessDenied) : faultText(failure.error.fault());
   if (failure.error.fault() == LinkFault::InvalidNumber && looksLikeNetworkAddress(failure.error.port()))
     why = QStringLiteral("O endereço não é válido: use %1, com um endereço IPv6 entre colchetes.")
               .arg(describeNetworkPortForms());
   // A device given by its path has no number to blame.
   if (failure.error.fault() == LinkFault::NoSuchPort && failure.error.port().startsWith(QLatin1Char('/')))
     why = QStringLiteral("Não há dispositivo com este caminho neste computador.");
+  QString present;
+  if (failure.presentPorts) {
+    // The operator's next move is to pick a port that is there now.
+    present = failure.presentPorts->isEmpty()
+                  ? QStringLiteral("Nenhuma porta serial presente agora.")
+                  : QStringLiteral("Portas presentes agora: %1.").arg(failure.presentPorts->join(QStringLiteral(", ")));
+  }
   return joinLines({operationText(failure), progressText(failure), interrupted ? QString() : stepText(failure.error),
-                    why, settingsText(failure.error.settings()), reasonText(failure.error.reason())});
+                    why, settingsText(failure.error.settings()), reasonText(failure.error.reason()), present});
 }
 
 QString describeConnectionLost(const LinkError& error, AfterLoss afterLoss) {

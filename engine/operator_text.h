@@ -11,9 +11,9 @@
 namespace zelqon {
 
 // What the operator reads when an operation fails: what was being done, on
-// which port, why in plain Portuguese, and the system's own reason.
-// `cause`, when known, takes the place of the general words for the fault.
-[[nodiscard]] QString describeFailure(const OperationFailure& failure, const QString& cause = {});
+// which port, why in plain Portuguese (from the diagnosis, when there is
+// one), the system's own reason, and the ports there now when it was none.
+[[nodiscard]] QString describeFailure(const OperationFailure& failure);
 
 // The notice for a port whose device went away while open, saying what the
 // program does next.

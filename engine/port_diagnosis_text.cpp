@@ -1,5 +1,7 @@
 #include "engine/port_diagnosis_text.h"
 
+#include "protocol/overloaded.h"
+
 #include <QStringList>
 
 namespace zelqon {
@@ -122,14 +124,12 @@ QString describeRefusedOnWindows(const QString& device) {
       .arg(port);
 }
 
-QString diagnoseAccessDenied(const QString& device) {
-#ifdef Q_OS_WIN
-  return describeRefusedOnWindows(device);
-#else
-  if (lacksPermission(device))
-    return describePermission(gatherPermissionFacts(device));
-  return describeBusy(gatherBusyFacts(device));
-#endif
+QString describeAccessDenied(const AccessDeniedFacts& facts) {
+  return std::visit(
+      Overloaded{[](const PermissionFacts& permission) { return describePermission(permission); },
+                 [](const BusyFacts& busy) { return describeBusy(busy); },
+                 [](const WindowsRefusalFacts& refusal) { return describeRefusedOnWindows(refusal.device); }},
+      facts);
 }
 
 }  // namespace zelqon

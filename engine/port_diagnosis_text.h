@@ -17,8 +17,7 @@ namespace zelqon {
 // and shows nothing of who holds it: both causes, and what mends each.
 [[nodiscard]] QString describeRefusedOnWindows(const QString& device);
 
-// For an open that failed with "access denied": tells a refused permission
-// from a port held by another program, and describes the one found.
-[[nodiscard]] QString diagnoseAccessDenied(const QString& device);
+// What the operator reads for an open refused with "access denied".
+[[nodiscard]] QString describeAccessDenied(const AccessDeniedFacts& facts);
 
 }  // namespace zelqon

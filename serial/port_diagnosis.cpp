@@ -228,4 +228,14 @@ BusyFacts gatherBusyFacts(const QString& device, const QString& procRoot, const 
   return facts;
 }
 
+AccessDeniedFacts diagnoseAccessDenied(const QString& device) {
+#ifdef Q_OS_WIN
+  return WindowsRefusalFacts{device};
+#else
+  if (lacksPermission(device))
+    return gatherPermissionFacts(device);
+  return gatherBusyFacts(device);
+#endif
+}
+
 }  // namespace zelqon

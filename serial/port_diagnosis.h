@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <variant>
 
 namespace zelqon {
 
@@ -67,5 +68,18 @@ struct BusyFacts {
 [[nodiscard]] PermissionFacts gatherPermissionFacts(const QString& device);
 [[nodiscard]] BusyFacts gatherBusyFacts(const QString& device, const QString& procRoot = QStringLiteral("/proc"),
                                         const QStringList& lockDirs = serialLockDirectories());
+
+// Windows tells a port held by another program and a refused access alike,
+// and shows nothing of who holds it.
+struct WindowsRefusalFacts {
+  QString device;  // "COM3"
+};
+
+// Why an open was refused ("access denied"), as far as the system shows.
+using AccessDeniedFacts = std::variant<PermissionFacts, BusyFacts, WindowsRefusalFacts>;
+
+// Tells a refused permission from a port held by another program, and
+// gathers the facts of the one found.
+[[nodiscard]] AccessDeniedFacts diagnoseAccessDenied(const QString& device);
 
 }  // namespace zelqon

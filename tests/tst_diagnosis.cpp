@@ -52,8 +52,8 @@ class DiagnosisTest : public QObject {
     // This process holds the pty's master, another device: not a holder.
     QCOMPARE(gatherBusyFacts(pty.slavePath(), "/proc", {noLocks.path()}).holders,
              (QList<PortHolder>{{holder.processId(), "sleep"}}));
-    checkPhrases(diagnoseAccessDenied(pty.slavePath()), {QStringLiteral("sleep (processo %1)").arg(holder.processId())},
-                 "usermod");
+    checkPhrases(describeAccessDenied(diagnoseAccessDenied(pty.slavePath())),
+                 {QStringLiteral("sleep (processo %1)").arg(holder.processId())}, "usermod");
 
     // With no process list, the holder can only come from the live lock
     // file, looked for under the name and in the directories QSerialPort uses.

@@ -1,6 +1,7 @@
 // The engine against a real serial device, with no widget: a pseudo-terminal
 // whose other end this test drives as the controller would.
 
+#include "engine/operator_text.h"
 #include "protocol/programming_message.h"
 #include "pty_engine.h"
 #include "test_support.h"
@@ -143,7 +144,7 @@ class EngineTest : public QObject {
       const OperationFailure& failure = t.failures[radio - 1];
       QCOMPARE(failure.radio, radio);
       QCOMPARE(failure.error.fault(), LinkFault::NoSuchPort);
-      QVERIFY_CONTAINS(failure.text, QStringLiteral("RÁDIO %1").arg(radio));
+      QVERIFY_CONTAINS(describeFailure(failure), QStringLiteral("RÁDIO %1").arg(radio));
       QCOMPARE(t.steps.at(radio - 1).written, false);
     }
     QCOMPARE(t.monitor, QString());  // the open failed before each echo
@@ -151,7 +152,7 @@ class EngineTest : public QObject {
     QCOMPARE(t.engine.sendFactoryProgramming(), OperationStart::Started);
     QVERIFY(t.waitIdle());
     QCOMPARE(t.failures.size(), 5);
-    QVERIFY_CONTAINS(t.failures.last().text, QStringLiteral("Comandos enviados: 0 de 4."));
+    QVERIFY_CONTAINS(describeFailure(t.failures.last()), QStringLiteral("Comandos enviados: 0 de 4."));
   }
 
   void everyOperationEndsInABusyPair_data() {
@@ -195,15 +196,15 @@ class EngineTest : public QObject {
     // Port 1 is stored at start, and nothing is numbered 1 here.
     QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
     QCOMPARE(t.failures.size(), 1);
-    QVERIFY_CONTAINS(t.failures[0].text, QStringLiteral("COM1."));
-    QVERIFY_CONTAINS(t.failures[0].text,
+    QVERIFY_CONTAINS(describeFailure(t.failures[0]), QStringLiteral("COM1."));
+    QVERIFY_CONTAINS(describeFailure(t.failures[0]),
                      QStringLiteral("Portas presentes agora: COM3 (%1)").arg(t.controller.slavePath()));
     // Empty text and COM3 give 0, which is refused; 40000 is no number at all.
     QCOMPARE(t.engine.changePort(0), OperationStart::Started);
     QCOMPARE(t.engine.changePort(std::nullopt, QStringLiteral("40000")), OperationStart::Started);
     QCOMPARE(t.failures.size(), 3);
     QCOMPARE(t.failures[1].error.fault(), LinkFault::InvalidNumber);
-    QVERIFY_CONTAINS(t.failures[2].text, QStringLiteral("40000"));
+    QVERIFY_CONTAINS(describeFailure(t.failures[2]), QStringLiteral("40000"));
     QCOMPARE(t.engine.portNumber(), qint16(1));
 
     QCOMPARE(t.engine.changePort(3), OperationStart::Started);

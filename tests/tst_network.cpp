@@ -187,7 +187,8 @@ class NetworkTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(client.failures.size(), 1, 4000);
     QCOMPARE(client.states.back(), PortState::Closed);  // closed, and told so
     QTEST(client.failures[0].fault(), "fault");
-    const QString text = describeFailure({Operation::OpenPort, 0, client.failures[0], 0, 1, {}});
+    const QString text =
+        describeFailure({Operation::OpenPort, 0, client.failures[0], 0, 1, std::nullopt, std::nullopt});
     QVERIFY_CONTAINS(text, reasonPart);
     QTest::qWait(100);
     QCOMPARE(client.failures.size(), 1);
@@ -227,8 +228,8 @@ void NetworkTest::overRealLinks() {
   QByteArray written;
   QObject::connect(&engine, &ControllerEngine::failed,
                    [&](const OperationFailure& failure) { failures.append(failure); });
-  QObject::connect(&engine, &ControllerEngine::connectionLost, [&](const LinkError& error, const QString& text) {
-    losses.append({error, text});
+  QObject::connect(&engine, &ControllerEngine::connectionLost, [&](const LinkError& error) {
+    losses.append({error, describeConnectionLost(error, engine.afterLoss())});
   });
   QObject::connect(&engine, &ControllerEngine::written, [&](const QByteArray& bytes) { written += bytes; });
   (void)engine.changePort(*parseNetworkAddress(relay.address(qPrintable(scheme))));
@@ -287,8 +288,8 @@ void NetworkTest::overRealLinks() {
       QVERIFY2(sinceFirst.elapsed() < kGap.count() / 2, qPrintable(QString::number(sinceFirst.elapsed())));
       QCOMPARE(failures.size(), 1);
       QCOMPARE(failures[0].error.fault(), LinkFault::ConnectionLost);
-      QVERIFY_CONTAINS(failures[0].text, QStringLiteral("1 de 4"));
-      QVERIFY_CONTAINS(failures[0].text, QStringLiteral("conexão com o servidor foi perdida"));
+      QVERIFY_CONTAINS(describeFailure(failures[0]), QStringLiteral("1 de 4"));
+      QVERIFY_CONTAINS(describeFailure(failures[0]), QStringLiteral("conexão com o servidor foi perdida"));
       break;
     }
     case Story::SilentDuringSend: {
@@ -299,7 +300,7 @@ void NetworkTest::overRealLinks() {
       QTRY_VERIFY_WITH_TIMEOUT(idle(), 12000);
       QCOMPARE(failures.size(), 1);
       QCOMPARE(failures[0].error.fault(), LinkFault::NotConfirmed);
-      QVERIFY_CONTAINS(failures[0].text, QStringLiteral("não confirmou"));
+      QVERIFY_CONTAINS(describeFailure(failures[0]), QStringLiteral("não confirmou"));
       break;
     }
     case Story::InterruptedFactory: {
@@ -311,7 +312,7 @@ void NetworkTest::overRealLinks() {
       const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
       QCOMPARE(bursts.value(0).bytes, written);
       QCOMPARE(failures.size(), 1);
-      QVERIFY_CONTAINS(failures[0].text, QStringLiteral("Comandos enviados: 1 de 4"));
+      QVERIFY_CONTAINS(describeFailure(failures[0]), QStringLiteral("Comandos enviados: 1 de 4"));
       break;
     }
     case Story::OneShots:
@@ -322,7 +323,7 @@ void NetworkTest::overRealLinks() {
         written.clear();
         QCOMPARE(engine.sendRadioProgram(1 + run % 4, {}), OperationStart::Started);
         const QList<Burst> bursts = listen(controller, closedWhenIdle, 30);
-        QVERIFY2(failures.isEmpty(), qPrintable(failures.isEmpty() ? QString() : failures[0].text));
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.isEmpty() ? QString() : describeFailure(failures[0])));
         QCOMPARE(bursts.value(0).bytes, written);
       }
       break;

@@ -4,6 +4,7 @@
 // through clicks against a pseudo-terminal playing the controller.
 
 #include "app/start_up.h"
+#include "engine/record_text.h"
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
 #include "record/session_record.h"
@@ -251,12 +252,13 @@ class WindowTest : public QObject {
     w.click("R1_Cor");
     QCOMPARE(w.caption("R1_Cor"), QStringLiteral("ATIVO BAIXO"));
     QVERIFY(!w.window.close());
-    emit w.window.engine().recordFailed(QStringLiteral("registro"));  // told after the sequence
+    const RecordFailure recordFailure{QStringLiteral("registro"), {}};
+    emit w.window.engine().recordFailed(recordFailure);  // told after the sequence
     QTest::qWait(20);
     QVERIFY(!w.notice());
     QCOMPARE(controller.receive(3 * 70, 6000), (factoryMessage(2) + factoryMessage(3) + factoryMessage(4)).toLatin1());
     QTRY_VERIFY(!w.window.isVisible());
-    QCOMPARE(w.notice()->text(), QStringLiteral("registro"));
+    QCOMPARE(w.notice()->text(), describeRecordFailure(recordFailure));
     QCOMPARE(titleAtEnd, QStringLiteral("ZELQON"));
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!w.window.engine().isOpen());

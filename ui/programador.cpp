@@ -1,5 +1,7 @@
 #include "ui/programador.h"
 
+#include "engine/operator_text.h"
+#include "engine/record_text.h"
 #include "record/session_record.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
@@ -288,9 +290,9 @@ void Programador::connectEngine() {
     return std::nullopt;
   });
   connect(m_engine, &ControllerEngine::failed, this,
-          [this](const OperationFailure& failure) { noteFailure(failure.text); });
+          [this](const OperationFailure& failure) { noteFailure(describeFailure(failure)); });
   connect(m_engine, &ControllerEngine::connectionLost, this,
-          [this](const LinkError&, const QString& text) { noteFailure(text); });
+          [this](const LinkError& error) { noteFailure(describeConnectionLost(error, m_engine->afterLoss())); });
   connect(m_engine, &ControllerEngine::progress, this, [this](const SequenceProgress& progress) {
     if (progress.count > 1 && !m_title->showsProgress())
       QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -299,7 +301,8 @@ void Programador::connectEngine() {
   connect(m_engine, &ControllerEngine::busyChanged, this, &Programador::onBusyChanged);
   connect(m_engine, &ControllerEngine::portStateChanged, this,
           [this](PortState state) { m_title->setPort(state, m_engine->portName()); });
-  connect(m_engine, &ControllerEngine::recordFailed, this, &Programador::noteFailure);
+  connect(m_engine, &ControllerEngine::recordFailed, this,
+          [this](const RecordFailure& failure) { noteFailure(describeRecordFailure(failure)); });
   connect(m_engine, &ControllerEngine::portsChanged, this, &Programador::listPorts);
   // Looked for again when the operator opens the list, and whenever a device
   // node comes or goes.
