@@ -31,14 +31,16 @@ struct OptionEntry {
 // What a command takes after its name.
 enum class Argument { None, Radio, Profile };
 
-enum class Command { Ports, Send, Factory, Monitor, Apply, Check, Atualizar };
+class Reader;
 
+// One command: its name, what it takes, and how its request is read from
+// the parser (`argument` is the text after the name, when it takes one).
 struct CommandEntry {
-  Command command;
   const char* name;
   Argument argument;
   QList<Option> options;
   const char* help;  // lines after the first are indented under it
+  Work (*read)(const Reader& reader, const QString& argument);
 };
 
 // Every option, each once; looked up by its field, so the order is the help's.
@@ -83,56 +85,7 @@ const std::array<OptionEntry, kOptionCount>& optionTable() {
   return table;
 }
 
-const QList<CommandEntry>& commandTable() {
-  using enum Option;
-  static const QList<CommandEntry> table{
-      {Command::Ports,
-       "ports",
-       Argument::None,
-       {},
-       "Lista as portas seriais com a numeração da lista da janela:\n"
-       "número, dispositivo e descrição, separados por tabulação."},
-      {Command::Send,
-       "send",
-       Argument::Radio,
-       {Port, Cor, Ptt, Debounce, Hang, DryRun, NoRecord, Record},
-       "Envia a programação do RÁDIO (1 a 4). Sem opções, os valores\n"
-       "de partida da janela: COR ATIVO ALTO, nenhum PTT, debounce e\n"
-       "hang de 100 ms."},
-      {Command::Factory,
-       "factory",
-       Argument::None,
-       {Port, DryRun, NoRecord, Record},
-       "Envia a programação de fábrica: as quatro mensagens fixas,\n"
-       "3 s entre uma e outra, cada passo informado na saída de erro."},
-      {Command::Monitor,
-       "monitor",
-       Argument::None,
-       {Port, Seconds, NoRecord, Record},
-       "Copia para a saída padrão, byte a byte, o que a controladora\n"
-       "envia, até o fim de --seconds ou Ctrl+C."},
-      {Command::Apply,
-       "apply",
-       Argument::Profile,
-       {Port, DryRun, NoRecord, Record},
-       "Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
-       "3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
-       "do perfil, a menos que --port diga outra."},
-      {Command::Check,
-       "check",
-       Argument::Profile,
-       {},
-       "Confere um perfil: nada na saída quando está certo (código 0),\n"
-       "ou uma linha com arquivo:linha:coluna e o motivo (código 2)."},
-      {Command::Atualizar,
-       "atualizar",
-       Argument::None,
-       {Port, DryRun, NoRecord, Record},
-       "Envia o comando Atualizar, como o botão da janela: os nove\n"
-       "caracteres, sem fim de linha."},
-  };
-  return table;
-}
+const QList<CommandEntry>& commandTable();
 
 QString argumentName(Argument argument) {
   switch (argument) {
@@ -336,7 +289,7 @@ class Reader {
       throw Refused(QStringLiteral("argumento a mais: \"%1\".").arg(positional.at(expected)));
 
     Request request;
-    request.work = readWork(entry->command, positional);
+    request.work = entry->read(*this, expected > 1 ? positional.at(1) : QString());
     if (isSet(Option::Port)) {
       auto port = readPortChoice(value(Option::Port), PortReading::Exact);
       if (const auto* problem = std::get_if<PortTextProblem>(&port))
@@ -351,28 +304,9 @@ class Reader {
     return request;
   }
 
-  [[nodiscard]] Work readWork(Command command, const QStringList& positional) const {
-    switch (command) {
-      case Command::Ports:
-        return ListPorts{};
-      case Command::Send:
-        return readSend(positional.at(1));
-      case Command::Factory:
-        return SendFactory{};
-      case Command::Monitor:
-        return readMonitor();
-      case Command::Apply:
-        return ApplyProfile{readProfile(positional.at(1))};
-      case Command::Check:
-        (void)readProfile(positional.at(1));
-        return CheckProfile{};
-      case Command::Atualizar:
-        break;
-    }
-    return SendAtualizar{};
-  }
-
-  static SiteProfile readProfile(const QString& path) {
+ public:
+  // The commands' own readers, named by the command table.
+  [[nodiscard]] static SiteProfile readProfile(const QString& path) {
     ProfileReadResult read = readSiteProfile(path);
     if (!read.profile)
       throw Refused(describeProfileProblem(read.problem));
@@ -391,6 +325,7 @@ class Reader {
     return monitor;
   }
 
+ private:
   void readRecord(Request& request) const {
     if (isSet(Option::NoRecord) && isSet(Option::Record))
       throw Refused(QStringLiteral("use --no-record ou --record, não os dois."));
@@ -404,6 +339,7 @@ class Reader {
     }
   }
 
+ public:
   [[nodiscard]] SendRadio readSend(const QString& radioText) const {
     SendRadio send;
     const auto radio = radioNumber(radioText);
@@ -449,11 +385,66 @@ class Reader {
     return send;
   }
 
+ private:
   QCommandLineParser m_parser;
   QCommandLineOption m_help = m_parser.addHelpOption();
   QCommandLineOption m_version = m_parser.addVersionOption();
   std::map<Option, QCommandLineOption> m_options;  // each option of the table by its field
 };
+
+const QList<CommandEntry>& commandTable() {
+  using enum Option;
+  static const QList<CommandEntry> table{
+      {"ports",
+       Argument::None,
+       {},
+       "Lista as portas seriais com a numeração da lista da janela:\n"
+       "número, dispositivo e descrição, separados por tabulação.",
+       [](const Reader&, const QString&) -> Work { return ListPorts{}; }},
+      {"send",
+       Argument::Radio,
+       {Port, Cor, Ptt, Debounce, Hang, DryRun, NoRecord, Record},
+       "Envia a programação do RÁDIO (1 a 4). Sem opções, os valores\n"
+       "de partida da janela: COR ATIVO ALTO, nenhum PTT, debounce e\n"
+       "hang de 100 ms.",
+       [](const Reader& reader, const QString& radio) -> Work { return reader.readSend(radio); }},
+      {"factory",
+       Argument::None,
+       {Port, DryRun, NoRecord, Record},
+       "Envia a programação de fábrica: as quatro mensagens fixas,\n"
+       "3 s entre uma e outra, cada passo informado na saída de erro.",
+       [](const Reader&, const QString&) -> Work { return SendFactory{}; }},
+      {"monitor",
+       Argument::None,
+       {Port, Seconds, NoRecord, Record},
+       "Copia para a saída padrão, byte a byte, o que a controladora\n"
+       "envia, até o fim de --seconds ou Ctrl+C.",
+       [](const Reader& reader, const QString&) -> Work { return reader.readMonitor(); }},
+      {"apply",
+       Argument::Profile,
+       {Port, DryRun, NoRecord, Record},
+       "Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
+       "3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
+       "do perfil, a menos que --port diga outra.",
+       [](const Reader&, const QString& path) -> Work { return ApplyProfile{Reader::readProfile(path)}; }},
+      {"check",
+       Argument::Profile,
+       {},
+       "Confere um perfil: nada na saída quando está certo (código 0),\n"
+       "ou uma linha com arquivo:linha:coluna e o motivo (código 2).",
+       [](const Reader&, const QString& path) -> Work {
+         (void)Reader::readProfile(path);
+         return CheckProfile{};
+       }},
+      {"atualizar",
+       Argument::None,
+       {Port, DryRun, NoRecord, Record},
+       "Envia o comando Atualizar, como o botão da janela: os nove\n"
+       "caracteres, sem fim de linha.",
+       [](const Reader&, const QString&) -> Work { return SendAtualizar{}; }},
+  };
+  return table;
+}
 
 }  // namespace
 

@@ -110,90 +110,96 @@ ExitStatus listPorts() {
   return ExitStatus::Ok;
 }
 
-QString linesOf(const std::array<RadioProgram, kRadioCount>& radios) {
-  QString lines;
+QString linesOf(const QStringList& messages) { return messages.join(QLatin1Char('\n')) + QLatin1Char('\n'); }
+
+QStringList messagesOf(const std::array<RadioProgram, kRadioCount>& radios) {
+  QStringList messages;
   for (int radio = 1; radio <= kRadioCount; ++radio)
-    lines += buildProgrammingMessage(radio, radios.at(std::size_t(radio - 1))) + QLatin1Char('\n');
-  return lines;
+    messages.append(buildProgrammingMessage(radio, radios.at(std::size_t(radio - 1))));
+  return messages;
 }
 
-// The messages a request writes, one a line, as --dry-run shows them; none
-// for a command that writes none.
-QString messagesOf(const Work& work) {
-  return std::visit(
-      Overloaded{
-          [](const SendRadio& send) { return buildProgrammingMessage(send.radio, send.program) + QLatin1Char('\n'); },
-          [](const ApplyProfile& apply) { return linesOf(apply.profile.radios); },
-          [](const SendFactory&) {
-            QString lines;
-            for (int radio = 1; radio <= kRadioCount; ++radio)
-              lines += factoryMessage(radio) + QLatin1Char('\n');
-            return lines;
-          },
-          [](const SendAtualizar&) { return kAtualizarCommand + QLatin1Char('\n'); },
-          [](const ListPorts&) { return QString(); },
-          [](const CheckProfile&) { return QString(); },
-          [](const Monitor&) { return QString(); },
-      },
-      work);
-}
-
-ExitStatus runOnController(const Request& request) {
-  ControllerEngine engine(catalogFor(request.port));
-  // A run ends with its operation: a lost port is not opened again.
-  engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
-  (void)engine.changePort(request.port);
-  // A network port says what it is waiting for, which may take seconds.
-  QObject::connect(&engine, &ControllerEngine::portStateChanged, [&engine](PortState state) {
-    if (const QString text = describeConnecting(state, engine.portName()); !text.isEmpty())
-      printNotice(text);
-  });
-  if (request.record != RecordMode::Off) {
-    // A record that cannot be written is told once; the run goes on.
-    QObject::connect(&engine, &ControllerEngine::recordFailed, [](const RecordFailure& failure) {
-      printError(QStringLiteral("aviso: ") + oneLine(describeRecordFailure(failure)));
+// The engine of one run on the controller: its port, its record, and the
+// connection's progress told on stderr.
+class ControllerSession {
+ public:
+  explicit ControllerSession(const Request& request) : m_engine(catalogFor(request.port)) {
+    // A run ends with its operation: a lost port is not opened again.
+    m_engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
+    (void)m_engine.changePort(request.port);
+    // A network port says what it is waiting for, which may take seconds.
+    QObject::connect(&m_engine, &ControllerEngine::portStateChanged, [this](PortState state) {
+      if (const QString text = describeConnecting(state, m_engine.portName()); !text.isEmpty())
+        printNotice(text);
     });
-    const bool oneFile = request.record == RecordMode::OneFile;
-    engine.recordSession(new SessionRecord(oneFile ? RecordTarget::OneFile : RecordTarget::DailyFiles,
-                                           oneFile ? request.recordFile : sessionRecordFolder()));
+    if (request.record != RecordMode::Off) {
+      // A record that cannot be written is told once; the run goes on.
+      QObject::connect(&m_engine, &ControllerEngine::recordFailed, [](const RecordFailure& failure) {
+        printError(QStringLiteral("aviso: ") + oneLine(describeRecordFailure(failure)));
+      });
+      const bool oneFile = request.record == RecordMode::OneFile;
+      m_engine.recordSession(new SessionRecord(oneFile ? RecordTarget::OneFile : RecordTarget::DailyFiles,
+                                               oneFile ? request.recordFile : sessionRecordFolder()));
+    }
   }
-  if (const auto* monitor = std::get_if<Monitor>(&request.work))
-    return runMonitor(engine, *monitor);
-  using Operation = std::function<OperationStart()>;
-  const auto refused = [] { return OperationStart::RefusedArgument; };  // no operation on the controller
-  const Operation operation = std::visit(
-      Overloaded{
-          [&engine](const SendRadio& send) -> Operation {
-            return [&engine, &send] { return engine.sendRadioProgram(send.radio, send.program); };
-          },
-          [&engine](const ApplyProfile& apply) -> Operation {
-            return [&engine, &apply] { return engine.sendAllRadioPrograms(apply.profile.radios); };
-          },
-          [&engine](const SendFactory&) -> Operation { return [&engine] { return engine.sendFactoryProgramming(); }; },
-          [&engine](const SendAtualizar&) -> Operation { return [&engine] { return engine.sendAtualizarCommand(); }; },
-          [&refused](const ListPorts&) -> Operation { return refused; },
-          [&refused](const CheckProfile&) -> Operation { return refused; },
-          [&refused](const Monitor&) -> Operation { return refused; },
-      },
-      request.work);
+  ControllerSession(const ControllerSession&) = delete;
+  ControllerSession& operator=(const ControllerSession&) = delete;
+  ~ControllerSession() { m_engine.closePort(); }
+
+  [[nodiscard]] ControllerEngine& engine() { return m_engine; }
+
+ private:
+  ControllerEngine m_engine;
+};
+
+// Writes `messages` through the engine's `start`, or with --dry-run only
+// prints them, one a line.
+ExitStatus deliver(const Request& request, const QStringList& messages,
+                   const std::function<OperationStart(ControllerEngine&)>& start) {
+  if (request.delivery == Delivery::DryRun) {
+    writeOut(linesOf(messages).toLatin1());
+    return ExitStatus::Ok;
+  }
+  ControllerSession session(request);
   ExitStatus status = ExitStatus::Ok;
-  runOperation(engine, operation, status);
-  engine.closePort();
+  (void)runOperation(
+      session.engine(), [&] { return start(session.engine()); }, status);
   return status;
 }
 
 }  // namespace
 
 ExitStatus runRequest(const Request& request) {
-  if (std::holds_alternative<ListPorts>(request.work))
-    return listPorts();
-  if (std::holds_alternative<CheckProfile>(request.work))
-    return ExitStatus::Ok;  // read in full, nothing to say
-  if (request.delivery == Delivery::DryRun) {
-    writeOut(messagesOf(request.work).toLatin1());
-    return ExitStatus::Ok;
-  }
-  return runOnController(request);
+  return std::visit(
+      Overloaded{
+          [](const ListPorts&) { return listPorts(); },
+          [](const CheckProfile&) { return ExitStatus::Ok; },  // read in full, nothing to say
+          [&request](const Monitor& monitor) {
+            ControllerSession session(request);
+            return runMonitor(session.engine(), monitor);
+          },
+          [&request](const SendRadio& send) {
+            return deliver(
+                request, {buildProgrammingMessage(send.radio, send.program)},
+                [&send](ControllerEngine& engine) { return engine.sendRadioProgram(send.radio, send.program); });
+          },
+          [&request](const ApplyProfile& apply) {
+            return deliver(request, messagesOf(apply.profile.radios), [&apply](ControllerEngine& engine) {
+              return engine.sendAllRadioPrograms(apply.profile.radios);
+            });
+          },
+          [&request](const SendFactory&) {
+            QStringList messages;
+            for (int radio = 1; radio <= kRadioCount; ++radio)
+              messages.append(factoryMessage(radio));
+            return deliver(request, messages, [](ControllerEngine& engine) { return engine.sendFactoryProgramming(); });
+          },
+          [&request](const SendAtualizar&) {
+            return deliver(request, {kAtualizarCommand},
+                           [](ControllerEngine& engine) { return engine.sendAtualizarCommand(); });
+          },
+      },
+      request.work);
 }
 
 }  // namespace zelqon::cli
