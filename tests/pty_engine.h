@@ -19,6 +19,21 @@ struct PtyEngine {
     QObject::connect(&engine, &ControllerEngine::echoed, [this](const QString& text) { monitor += text; });
     QObject::connect(&engine, &ControllerEngine::failed, [this](const auto& failure) { failures.append(failure); });
     QObject::connect(&engine, &ControllerEngine::progress, [this](const auto& step) { steps.append(step); });
+    QObject::connect(&engine, &ControllerEngine::rawReceived, [this](const QByteArray& bytes) { read += bytes; });
+  }
+  // The controller answers `bytes`, and polls read them with no event loop
+  // running in between, as the poll timer's handler does: the line
+  // discipline hands them over a moment after the master has them.
+  [[nodiscard]] bool answerAndPoll(const QByteArray& bytes, int waitMs = 2000) {
+    const qsizetype until = read.size() + bytes.size();
+    controller.send(bytes);
+    const QDeadlineTimer deadline(waitMs);
+    while (read.size() < until && !deadline.hasExpired()) {
+      engine.pollReceive();
+      if (read.size() < until)
+        ::usleep(2000);
+    }
+    return read.size() == until;
   }
   // Runs the event loop until the running sequence has ended.
   [[nodiscard]] bool waitIdle(int waitMs = 15000) const {
@@ -30,6 +45,7 @@ struct PtyEngine {
   PtyPeer controller;
   zelqon::ControllerEngine engine;
   QString monitor;
+  QByteArray read;  // every byte the polls read
   QList<zelqon::OperationFailure> failures;
   QList<zelqon::SequenceProgress> steps;
 };

@@ -112,9 +112,7 @@ class TestRecord : public QObject {
     t.engine.recordSession(new SessionRecord(RecordTarget::OneFile, dir.filePath(QStringLiteral("r.log"))));
     QCOMPARE(t.engine.sendAtualizarCommand(), OperationStart::Started);
     QVERIFY(t.waitIdle());
-    t.controller.send("OK\r\n");
-    ::usleep(20000);  // the bytes arrive with no event loop running
-    t.engine.pollReceive();
+    QVERIFY(t.answerAndPoll("OK\r\n"));
     const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("r.log")));
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].split('\t').mid(1, 1) + lines[0].split('\t').mid(3), (QList<QByteArray>{"enviado", "Atualizar"}));
