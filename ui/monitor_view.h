@@ -1,74 +1,115 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include "ui/monitor_text_store.h"
 
-#include <functional>
-#include <optional>
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QClipboard>
+
+class QTextLayout;
 
 namespace zelqon {
 
-// The monitor text box. Its document is the monitor's exact text: each line
-// of the box carries, as its block state, the line ending that followed it
-// (CR LF, CR or LF as received, a CR LF where the operator pressed Enter, or
-// none where the box broke an over-long line for display only); control
-// characters show as their visible symbols (U+2400..U+2421) and read back as
-// the bytes they stand for. Nothing is ever read as markup, and no second copy
-// of the text is kept.
+// The monitor text box: shows the text of a MonitorTextStore, laying out and
+// painting only the lines in sight. Control characters show as their visible
+// symbols (U+2400..U+2421) and read back as the bytes they stand for; nothing
+// is ever read as markup. A copy of a selection carries its exact text.
 //
-// Appends go to the end of the document without rebuilding it, and a line
-// that runs on without a break is shown in pieces of `kLongestShownLine`
-// characters, so an append costs the same however much the box holds. The
-// view follows new text while the operator is at the bottom and stays put
-// when the operator has scrolled up. Text the operator types or deletes
-// changes the monitor text at that spot; everything else stays byte for byte.
-// A copy or drag of a selection carries its exact text as plain text.
-//
-// The box holds at most a bound of text (kTextBound by default), so that a
-// line left open for days cannot exhaust the machine's memory. Past it, the
-// oldest lines leave in one cut of an eighth of the bound (an append stays
-// cheap on average), and one line at the top says that older text was
-// removed and where the whole session is: the record's file, or that the
-// record is not being written. The note reads back as a line ending in CR LF.
-class MonitorView final : public QPlainTextEdit {
+// The view follows new text while the operator is at the bottom and stays on
+// the same lines when the operator has scrolled up, across cuts too. Text the
+// operator types, pastes or deletes changes the monitor text at that spot
+// (Enter types CR LF); received text still goes on at the end. Tab moves on to
+// the next control. The vertical scroll bar counts lines, the horizontal one
+// pixels up to the widest line shown so far.
+class MonitorView final : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
-  static constexpr int kLongestShownLine = 1024;
-  // Characters of text the box holds at most (a line break counts as one):
-  // hours of a saturated 19200 bit/s line, days of ordinary answers.
-  static constexpr qsizetype kTextBound = qsizetype(16) * 1000 * 1000;
-  // The file the session record is writing now: empty when the record has
-  // stopped on a failure, none when there is no record.
-  using RecordFile = std::function<std::optional<QString>()>;
+  static constexpr int kLongestShownLine = MonitorTextStore::kLongestShownLine;
+  static constexpr qsizetype kTextBound = MonitorTextStore::kTextBound;
+  using RecordFile = MonitorTextStore::RecordFile;
 
   explicit MonitorView(QWidget* parent = nullptr);
 
-  // Without a record file source, the note at the top says the record is off.
-  void setRecordFile(RecordFile recordFile) { m_recordFile = std::move(recordFile); }
-  void setTextBound(qsizetype characters) { m_textBound = characters; }
+  void setRecordFile(RecordFile recordFile) { m_store.setRecordFile(std::move(recordFile)); }
+  void setTextBound(qsizetype characters) { m_store.setTextBound(characters); }
 
-  // Rebuilt from the document: costs a pass over the whole text.
-  [[nodiscard]] QString text() const;
+  [[nodiscard]] QString text() const { return m_store.text(); }
+  [[nodiscard]] const MonitorTextStore& content() const { return m_store; }
   void append(const QString& tail);
   void clear();
 
+  // The operator's cursor and selection, as positions of content().
+  [[nodiscard]] qsizetype cursorPosition() const { return m_cursor; }
+  [[nodiscard]] qsizetype anchorPosition() const { return m_anchor; }
+  void setSelection(qsizetype anchor, qsizetype cursor);
+  [[nodiscard]] QString selectedText() const;
+  void selectAll();
+  void copy() const;
+
+  // Where a position is drawn, and the position a point of the viewport hits.
+  [[nodiscard]] QRect positionRect(qsizetype position) const;
+  [[nodiscard]] qsizetype positionAt(QPoint point) const;
+  // Scrolls, if need be, so that the position is in sight.
+  void ensureVisible(qsizetype position);
+
  protected:
-  [[nodiscard]] QMimeData* createMimeDataFromSelection() const override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  [[nodiscard]] QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
  private:
-  // The exact text of the document positions [from, to), `to` at most the
-  // position of the document's closing separator. A line break is one
-  // position and stands for the whole ending it records.
-  [[nodiscard]] QString exactText(int from, int to) const;
-  void takeOperatorEdit(int position, int added);
-  // Removes the oldest lines once the box holds more than the bound.
-  void trimToBound();
-  [[nodiscard]] QString removedTextNote() const;
+  enum class Step {
+    NextChar,
+    PreviousChar,
+    NextWord,
+    PreviousWord,
+    NextLine,
+    PreviousLine,
+    NextPage,
+    PreviousPage,
+    StartOfLine,
+    EndOfLine,
+    StartOfText,
+    EndOfText
+  };
+  enum class Selecting { Move, Extend };
 
-  RecordFile m_recordFile;
-  qsizetype m_textBound = kTextBound;
-  bool m_pendingCarriageReturn = false;
-  bool m_appending = false;
+  [[nodiscard]] int lineHeight() const;
+  [[nodiscard]] int linesInSight() const;
+  void layOut(QTextLayout& layout, int line) const;
+  [[nodiscard]] int xOf(qsizetype position) const;
+  [[nodiscard]] qsizetype stepFrom(qsizetype position, Step step) const;
+  [[nodiscard]] std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
+  void moveCursor(qsizetype position, Selecting selecting);
+  // The operator's edit in place of the selection.
+  void typeIn(const QString& text);
+  void removeSelection();
+  void paste(QClipboard::Mode mode);
+  void updateScrollBars();
+  void restartCaret();
+
+  MonitorTextStore m_store;
+  qsizetype m_cursor = 0;
+  qsizetype m_anchor = 0;
+  int m_goalX = -1;  // kept across moves up and down
+  int m_widest = 0;  // of the lines shown so far, in pixels
+  bool m_caretShown = false;
+  bool m_mouseSelecting = false;
+  QBasicTimer m_caretTimer;
+  QBasicTimer m_tripleClickTimer;
 };
 
 }  // namespace zelqon
