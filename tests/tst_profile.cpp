@@ -231,6 +231,32 @@ class TestProfile : public QObject {
                 .endsWith(QStringLiteral("grande demais para um perfil (mais de 1048576 bytes).")));
   }
 
+  // A new file teaches its keys: each note by its key, an absent [site] value
+  // as a commented-out example. The other radios repeat [radio1]'s notes.
+  void newFileTeachesItsKeys() {
+    SiteProfile profile;
+    profile.siteName = QStringLiteral("Pico");
+    profile.radios[0].keyedRadios.set(2, true);
+    const QByteArray text = formatSiteProfile(profile);
+    QCOMPARE(text.left(text.indexOf("\n[radio2]")),
+             "# Perfil de site do programador ZELQON: texto UTF-8 no formato TOML, que se\n"
+             "# pode editar à mão. Linhas iniciadas por # são comentários.\n"
+             "versao = 1            # versão do formato deste arquivo\n"
+             "\n[site]\n"
+             "# Nome e notas: texto livre, opcional; as notas podem ter várias linhas entre \"\"\".\n"
+             "nome = \"Pico\"\n"
+             "# notas = \"Observações\"\n"
+             "# A porta, opcional: o número da lista (\"1\" ou \"COM1\"), o dispositivo (\"/dev/ttyUSB0\")\n"
+             "# ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\".\n"
+             "# porta = \"1\"\n"
+             "\n# Os quatro rádios, [radio1] a [radio4], são todos obrigatórios.\n"
+             "\n[radio1]\n"
+             "cor = \"alto\"          # nível ativo da entrada COR: \"alto\" ou \"baixo\"\n"
+             "aciona = [2]          # rádios acionados (PTT) enquanto o COR deste rádio está ativo; [] nenhum\n"
+             "debounce_ms = 100     # 0 a 10000, de 100 em 100\n"
+             "hang_ms = 100         # 0 a 10000, de 100 em 100\n");
+  }
+
   void helpNamesEveryKey() {
     QCOMPARE(describeProfileKeys(),
              QStringLiteral("Chaves de um perfil de site (.zelqon):\n"
