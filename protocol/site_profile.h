@@ -23,6 +23,11 @@ namespace zelqon {
 // formatSiteProfile() writes the whole format with comments, so a new file
 // teaches its own keys; saving over an existing file keeps what the person
 // wrote and rewrites only the values that changed.
+//
+// In protocol/: site_profile_reading.cpp reads and checks a profile,
+// site_profile_writing.cpp writes values and new files,
+// site_profile_editing.cpp writes values into an existing text, and
+// site_profile_file.cpp reads and saves files.
 struct SiteProfile {
   std::array<RadioProgram, kRadioCount> radios;  // radios[0] is radio 1
   std::optional<PortChoice> port;                // none when the file names none
@@ -42,12 +47,17 @@ enum class ProfileSection { Top, Site, Radio };
 enum class ProfileValue { Version, Text, Port, Level, RadioList, Time };
 
 // One key of the format. This table drives reading, the "missing key"
-// refusals, writing and the help text; a [site] key may be absent, every
-// other key must be there.
+// refusals, writing, a new file's comments and the help text; a [site] key
+// may be absent, every other key must be there.
 struct ProfileKey {
   ProfileSection section;
   std::string_view name;
   ProfileValue value;
+  // A new file's comment on the key, UTF-8: at the end of a required key's
+  // line, on lines of its own above an optional one. %1 and %2 stand for
+  // what other tables hold: the two COR words, the longest time and its step.
+  std::string_view note;
+  std::string_view example = {};            // an optional key's value, commented out when a new file has none
   QString SiteProfile::*text = nullptr;     // a Text key's field
   DelayTime RadioProgram::*time = nullptr;  // a Time key's field
 
@@ -55,14 +65,22 @@ struct ProfileKey {
 };
 
 inline constexpr std::array kProfileKeys = {
-    ProfileKey{ProfileSection::Top, "versao", ProfileValue::Version},
-    ProfileKey{ProfileSection::Site, "nome", ProfileValue::Text, &SiteProfile::siteName},
-    ProfileKey{ProfileSection::Site, "notas", ProfileValue::Text, &SiteProfile::notes},
-    ProfileKey{ProfileSection::Site, "porta", ProfileValue::Port},
-    ProfileKey{ProfileSection::Radio, "cor", ProfileValue::Level},
-    ProfileKey{ProfileSection::Radio, "aciona", ProfileValue::RadioList},
-    ProfileKey{ProfileSection::Radio, "debounce_ms", ProfileValue::Time, nullptr, &RadioProgram::debounce},
-    ProfileKey{ProfileSection::Radio, "hang_ms", ProfileValue::Time, nullptr, &RadioProgram::hang},
+    ProfileKey{ProfileSection::Top, "versao", ProfileValue::Version, "versão do formato deste arquivo"},
+    ProfileKey{ProfileSection::Site, "nome", ProfileValue::Text,
+               "Nome e notas: texto livre, opcional; as notas podem ter várias linhas entre \"\"\".",
+               "\"Nome do site\"", &SiteProfile::siteName},
+    ProfileKey{ProfileSection::Site, "notas", ProfileValue::Text, "", "\"Observações\"", &SiteProfile::notes},
+    ProfileKey{ProfileSection::Site, "porta", ProfileValue::Port,
+               "A porta, opcional: o número da lista (\"1\" ou \"COM1\"), o dispositivo (\"/dev/ttyUSB0\")\n"
+               "ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\".",
+               "\"1\""},
+    ProfileKey{ProfileSection::Radio, "cor", ProfileValue::Level, "nível ativo da entrada COR: \"%1\" ou \"%2\""},
+    ProfileKey{ProfileSection::Radio, "aciona", ProfileValue::RadioList,
+               "rádios acionados (PTT) enquanto o COR deste rádio está ativo; [] nenhum"},
+    ProfileKey{ProfileSection::Radio, "debounce_ms", ProfileValue::Time, "0 a %1, de %2 em %2", "", nullptr,
+               &RadioProgram::debounce},
+    ProfileKey{ProfileSection::Radio, "hang_ms", ProfileValue::Time, "0 a %1, de %2 em %2", "", nullptr,
+               &RadioProgram::hang},
 };
 
 // The keys of one section, in the order a file lists them.

@@ -108,6 +108,7 @@ class TestProfile : public QObject {
     // Files this program cannot read.
     QTest::newRow("newer version") << edited(2, "versao = 2\nnovidade = true") << 2 << 10 << "versão mais nova";
     QTest::newRow("overlong UTF-8") << edited(4, "nome = \"ã\xC0\xAF\"") << 4 << 10 << "não está em UTF-8";
+    QTest::newRow("cut UTF-8") << edited(4, "nome = \"\uFFFD😀\xE2\x82\"") << 4 << 11 << "não está em UTF-8";
   }
 
   void readsFiles() {
