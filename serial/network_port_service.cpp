@@ -1,9 +1,12 @@
 #include "serial/network_port_service.h"
 
-#include "protocol/line_settings.h"
+#include "protocol/overloaded.h"
 #include "serial/socket_tuning.h"
 
 #include <QMetaObject>
+
+#include <algorithm>
+#include <utility>
 
 namespace zelqon {
 
@@ -24,17 +27,31 @@ constexpr auto kLinkCheck = 1000ms;
 
 bool saysInUse(const QString& words) { return words.contains(QLatin1String("in use"), Qt::CaseInsensitive); }
 
+// How a connection that fails before it is up is told; any other error as Other.
+constexpr std::pair<QAbstractSocket::SocketError, LinkFault> kConnectFaults[] = {
+    {QAbstractSocket::HostNotFoundError, LinkFault::HostNotFound},
+    {QAbstractSocket::ConnectionRefusedError, LinkFault::ConnectionRefused},
+    {QAbstractSocket::RemoteHostClosedError, LinkFault::ClosedAtOnce},
+};
+
+LinkFault connectFault(QAbstractSocket::SocketError error) {
+  const auto* known = std::find_if(std::cbegin(kConnectFaults), std::cend(kConnectFaults),
+                                   [error](const auto& entry) { return entry.first == error; });
+  return known == std::cend(kConnectFaults) ? LinkFault::Other : known->second;
+}
+
 }  // namespace
 
 NetworkPortService::NetworkPortService(NetworkAddress address, QObject* parent)
     : NetworkPortService(std::move(address), Timeouts{}, parent) {}
 
 NetworkPortService::NetworkPortService(NetworkAddress address, Timeouts timeouts, QObject* parent)
-    : PortService(parent), m_address(std::move(address)), m_timeouts(timeouts) {
+    : PortService(parent),
+      m_address(std::move(address)),
+      m_timeouts(timeouts),
+      m_probe(m_timeouts.probeIdle, m_timeouts.confirm) {
   m_deadline.setParent(this);
-  m_deadline.setSingleShot(true);
-  m_deadline.setTimerType(Qt::PreciseTimer);
-  connect(&m_deadline, &QTimer::timeout, this, &NetworkPortService::onDeadline);
+  connect(&m_deadline, &PreciseDeadline::expired, this, [this] { handle(DeadlineExpired{}); });
   m_drainTimer.setParent(this);
   m_drainTimer.setInterval(kDrainCheck);
   connect(&m_drainTimer, &QTimer::timeout, this, &NetworkPortService::checkDrain);
@@ -56,48 +73,246 @@ LinkError NetworkPortService::lostError(LinkStep step) const {
   return linkError(step, LinkFault::ConnectionLost, m_socket ? m_socket->errorString() : QString());
 }
 
-void NetworkPortService::setState(PortState state) {
-  if (m_state == state)
-    return;
-  m_state = state;
-  emit stateChanged(state);
-}
-
-NetworkPortService::Confirmation NetworkPortService::confirmation() const {
-  return usesRfc2217() && m_answersMarks ? Confirmation::TimingMark : Confirmation::TcpAcknowledgement;
-}
-
 OpenProgress NetworkPortService::open() {
-  switch (m_state) {
-    case PortState::Open:
-      return OpenProgress::Open;
-    case PortState::HungUp:
-      raiseIfHungUp(LinkStep::Open);
-      break;
-    case PortState::Connecting:
-    case PortState::Negotiating:
-      return OpenProgress::Pending;
-    case PortState::Closed:
-      break;
-  }
+  if (m_state == PortState::Open)
+    return OpenProgress::Open;
+  raiseIfHungUp(LinkStep::Open);
+  handle(OpenRequested{});
+  return OpenProgress::Pending;
+}
+
+void NetworkPortService::close() { handle(CloseRequested{}); }
+
+void NetworkPortService::handle(const Event& event) {
+  // The only place the state changes.
+  const auto setState = [this](PortState state) {
+    if (m_state == state)
+      return;
+    m_state = state;
+    emit stateChanged(state);
+  };
+  // An open in progress ends closed again, then openFailed() from the event
+  // loop, also when Qt fails an address inside open(): the caller has heard
+  // Pending first. A close or a new open since then makes it no news.
+  const auto failOpen = [&](const LinkError& error) {
+    releaseConnection();
+    setState(PortState::Closed);
+    QMetaObject::invokeMethod(
+        this,
+        [this, error, attempt = m_attempt] {
+          if (attempt == m_attempt)
+            emit openFailed(error);
+        },
+        Qt::QueuedConnection);
+  };
+  const auto refuseOpen = [&](LinkFault fault, const QString& reason = {}) {
+    failOpen(linkError(LinkStep::Open, fault, reason));
+  };
+  const auto hangUp = [&](const LinkError& error) {
+    releaseConnection();
+    setState(PortState::Closed);
+    emit hungUp(error);
+  };
+  const auto becomeOpen = [&] {
+    m_deadline.stop();
+    // The mark asked while negotiating tells, once, whether the server answers TIMING-MARK.
+    if (m_codec && m_codec->marksAnswered() > 0) {
+      m_confirmation = Confirmation::TimingMark;
+      m_probe.start(std::chrono::steady_clock::now());
+      m_linkTimer.start();
+    }
+    setState(PortState::Open);
+  };
+  // The connection is up and ready for the line: over tcp:// it carries the
+  // line as it is, over rfc2217 once the server has confirmed the settings.
+  const auto carryTheLine = [&] {
+    if (!usesRfc2217()) {
+      becomeOpen();
+      return;
+    }
+    m_codec.emplace();
+    send(m_codec->start() + m_codec->timingMark());
+    askForQuickAcknowledgements(m_socket->socketDescriptor());
+    m_deadline.start(m_timeouts.negotiate);
+    setState(PortState::Negotiating);
+    // The server may have spoken first.
+    if (m_socket && m_socket->bytesAvailable() > 0)
+      handle(BytesArrived{});
+  };
+
+  const Overloaded transitions{
+      [&](const OpenRequested&) {
+        switch (m_state) {
+          case PortState::Closed:
+            newConnection();
+            setState(PortState::Connecting);
+            m_deadline.start(m_timeouts.connect);
+            m_socket->connectToHost(m_address.host, m_address.port);
+            break;
+          case PortState::Connecting:
+          case PortState::Negotiating:
+          case PortState::Open:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const Connected&) {
+        switch (m_state) {
+          case PortState::Connecting:
+            setLinkOptions();
+            carryTheLine();
+            break;
+          case PortState::Closed:
+          case PortState::Negotiating:
+          case PortState::Open:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const BytesArrived&) {
+        switch (m_state) {
+          case PortState::Negotiating: {
+            takeIn(kReadBufferSize);
+            askForQuickAcknowledgements(m_socket->socketDescriptor());
+            const ComPortNegotiation& negotiation = m_codec->negotiation();
+            if (negotiation.option == OptionAnswer::Refused) {
+              refuseOpen(LinkFault::NotRfc2217);
+            } else if (negotiation.option == OptionAnswer::Accepted && negotiation.allAnswered()) {
+              if (negotiation.allConfirmed())
+                becomeOpen();
+              else
+                failOpen(negotiationFailure());
+            }
+            break;
+          }
+          case PortState::Open:
+            // Decoded now for the server's answers to marks; the data waits
+            // for readAllPending, and beyond the bound in the socket, where
+            // TCP holds a flooding server back. Over tcp:// everything waits
+            // in the socket.
+            if (m_codec) {
+              takeIn(kReadRounds * kReadBufferSize);
+              checkDrain();
+            }
+            break;
+          case PortState::Closed:
+          case PortState::Connecting:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const SocketFailed& failed) {
+        // Our own zero-wait reads end in a timeout; the deadline times an open.
+        if (failed.error == QAbstractSocket::SocketTimeoutError && m_socket->state() == QAbstractSocket::ConnectedState)
+          return;
+        switch (m_state) {
+          case PortState::Connecting:
+            refuseOpen(connectFault(failed.error), m_socket->errorString());
+            break;
+          case PortState::Negotiating:
+            if (failed.error == QAbstractSocket::RemoteHostClosedError)
+              handle(ServerClosed{});
+            else
+              refuseOpen(LinkFault::Other, m_socket->errorString());
+            break;
+          case PortState::Open:
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+              handle(ServerClosed{});
+            break;
+          case PortState::Closed:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const ServerClosed&) {
+        switch (m_state) {
+          case PortState::Negotiating: {
+            // What the server said before it closed (ser2net: "Port already in use").
+            takeIn(kReadBufferSize);
+            const QString words = serverWords();
+            refuseOpen(saysInUse(words) ? LinkFault::PortInUse : LinkFault::ClosedAtOnce,
+                       words.isEmpty() ? m_socket->errorString() : words);
+            break;
+          }
+          case PortState::Open:
+            // Told once, from the event loop or by the call of ours that
+            // meets it first; a connection made in between is not the one lost.
+            m_linkTimer.stop();
+            m_probe.stop();
+            setState(PortState::HungUp);
+            QMetaObject::invokeMethod(
+                this,
+                [this, attempt = m_attempt] {
+                  if (attempt == m_attempt)
+                    handle(LossTold{lostError(LinkStep::Read)});
+                },
+                Qt::QueuedConnection);
+            break;
+          case PortState::Closed:
+          case PortState::Connecting:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const DeadlineExpired&) {
+        switch (m_state) {
+          case PortState::Connecting:
+            refuseOpen(LinkFault::NoAnswer);
+            break;
+          case PortState::Negotiating:
+            failOpen(negotiationFailure());
+            break;
+          case PortState::Closed:
+          case PortState::Open:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const LossTold& loss) {
+        switch (m_state) {
+          case PortState::Open:
+          case PortState::HungUp:
+            hangUp(loss.error);
+            break;
+          case PortState::Closed:
+          case PortState::Connecting:
+          case PortState::Negotiating:
+            break;
+        }
+      },
+      [&](const CloseRequested&) {
+        ++m_attempt;
+        switch (m_state) {
+          case PortState::Connecting:
+          case PortState::Negotiating:
+          case PortState::Open:
+          case PortState::HungUp:
+            releaseConnection();
+            setState(PortState::Closed);
+            break;
+          case PortState::Closed:
+            break;
+        }
+      },
+  };
+  std::visit(transitions, event);
+}
+
+void NetworkPortService::newConnection() {
   ++m_attempt;
   m_codec.reset();
   m_received.clear();
   m_unconfirmedBytes = 0;
-  m_answersMarks = false;
+  m_confirmation = Confirmation::TcpAcknowledgement;
   m_handedOver = 0;
   m_socket = new QTcpSocket(this);
   m_socket->setReadBufferSize(kReadBufferSize);
-  connect(m_socket, &QTcpSocket::connected, this, &NetworkPortService::onConnected);
-  connect(m_socket, &QTcpSocket::readyRead, this, &NetworkPortService::onReadyRead);
-  connect(m_socket, &QTcpSocket::errorOccurred, this, &NetworkPortService::onSocketError);
-  connect(m_socket, &QTcpSocket::disconnected, this, &NetworkPortService::onDisconnected);
+  connect(m_socket, &QTcpSocket::connected, this, [this] { handle(Connected{}); });
+  connect(m_socket, &QTcpSocket::readyRead, this, [this] { handle(BytesArrived{}); });
+  connect(m_socket, &QTcpSocket::errorOccurred, this,
+          [this](QAbstractSocket::SocketError error) { handle(SocketFailed{error}); });
+  connect(m_socket, &QTcpSocket::disconnected, this, [this] { handle(ServerClosed{}); });
   connect(m_socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_handedOver += bytes; });
-  setState(PortState::Connecting);
-  m_openDeadline = QDeadlineTimer(m_timeouts.connect, Qt::PreciseTimer);
-  m_deadline.start(m_timeouts.connect);
-  m_socket->connectToHost(m_address.host, m_address.port);
-  return OpenProgress::Pending;
 }
 
 void NetworkPortService::setLinkOptions() {
@@ -110,41 +325,6 @@ bool NetworkPortService::allAcknowledged() const {
   if (!m_socket || m_socket->bytesToWrite() > 0)
     return false;
   return sentBytes(m_socket->socketDescriptor(), m_handedOver) != SentBytes::Outstanding;
-}
-
-void NetworkPortService::onConnected() {
-  if (m_state != PortState::Connecting)
-    return;
-  setLinkOptions();
-  if (!usesRfc2217()) {
-    m_deadline.stop();
-    setState(PortState::Open);
-    return;
-  }
-  m_codec.emplace();
-  // The mark tells, once, whether the server answers TIMING-MARK.
-  send(m_codec->start() + m_codec->timingMark());
-  askForQuickAcknowledgements(m_socket->socketDescriptor());
-  m_openDeadline = QDeadlineTimer(m_timeouts.negotiate, Qt::PreciseTimer);
-  m_deadline.start(m_timeouts.negotiate);
-  setState(PortState::Negotiating);
-  // The server may have spoken first.
-  if (m_socket->bytesAvailable() > 0)
-    onReadyRead();
-}
-
-void NetworkPortService::onReadyRead() {
-  if (m_state == PortState::Negotiating) {
-    takeIn(kReadBufferSize);
-    askForQuickAcknowledgements(m_socket->socketDescriptor());
-    checkNegotiation();
-  } else if (m_state == PortState::Open && m_codec) {
-    // Decoded now for the server's answers to marks; the data waits for
-    // readAllPending, and beyond the bound in the socket, where TCP holds a
-    // flooding server back. Over tcp:// everything waits in the socket.
-    takeIn(kReadRounds * kReadBufferSize);
-    checkDrain();
-  }
 }
 
 void NetworkPortService::takeIn(qsizetype limit) {
@@ -160,7 +340,7 @@ void NetworkPortService::takeIn(qsizetype limit) {
   const quint64 answered = m_codec->marksAnswered();
   m_received += m_codec->decode(bytes);
   if (m_codec->marksAnswered() != answered)
-    m_sinceLinkAnswer.start();
+    m_probe.answered(std::chrono::steady_clock::now());
   send(m_codec->takeReplies());
 }
 
@@ -171,109 +351,23 @@ void NetworkPortService::send(const QByteArray& bytes) {
   m_socket->flush();  // as much as the system takes now, without waiting
 }
 
-void NetworkPortService::checkNegotiation() {
-  const ComPortNegotiation& negotiation = m_codec->negotiation();
-  if (negotiation.option == OptionAnswer::Refused) {
-    failOpen(LinkFault::NotRfc2217);
-  } else if (negotiation.option == OptionAnswer::Accepted && negotiation.allAnswered()) {
-    if (negotiation.allConfirmed()) {
-      m_deadline.stop();
-      m_answersMarks = m_codec->marksAnswered() > 0;
-      m_sinceLinkAnswer.start();
-      m_probeSent.reset();
-      m_linkTimer.start();
-      setState(PortState::Open);
-    } else {
-      failPendingOpen();
-    }
-  }
-}
-
-void NetworkPortService::onDeadline() {
-  // Never early: a timer that fired before its time waits for the rest.
-  if (!m_openDeadline.hasExpired()) {
-    m_deadline.start(std::chrono::milliseconds(std::max<qint64>(m_openDeadline.remainingTime(), 1)));
-    return;
-  }
-  failPendingOpen();
-}
-
-void NetworkPortService::failPendingOpen() {
-  if (m_state == PortState::Connecting) {
-    failOpen(LinkFault::NoAnswer);
-    return;
-  }
-  if (m_state != PortState::Negotiating)
-    return;
+LinkError NetworkPortService::negotiationFailure() const {
   const QString words = serverWords();
   const ComPortNegotiation& negotiation = m_codec->negotiation();
-  if (saysInUse(words)) {
-    failOpen(LinkFault::PortInUse, words);
-  } else if (negotiation.option != OptionAnswer::Accepted) {
-    failOpen(LinkFault::NotRfc2217);
-  } else if (std::none_of(negotiation.answered.cbegin(), negotiation.answered.cend(),
-                          [](const auto& answer) { return answer.has_value(); })) {
-    failOpen(LinkFault::ServerHung);
-  } else {
-    QList<LineSettingAnswer> settings;
-    const ComPortLine wanted;
-    for (const ComPortSettingRecord& record : kComPortSettings) {
-      if (negotiation.answer(record.setting) != SettingAnswer::Confirmed)
-        settings.append({record.code, wanted.*record.wanted, negotiation.answered[size_t(record.setting)]});
-    }
-    failOpen(linkError(LinkStep::Open, LinkFault::SettingsRefused).withSettings(std::move(settings)));
+  if (saysInUse(words))
+    return linkError(LinkStep::Open, LinkFault::PortInUse, words);
+  if (negotiation.option != OptionAnswer::Accepted)
+    return linkError(LinkStep::Open, LinkFault::NotRfc2217);
+  if (std::none_of(negotiation.answered.cbegin(), negotiation.answered.cend(),
+                   [](const auto& answer) { return answer.has_value(); }))
+    return linkError(LinkStep::Open, LinkFault::ServerHung);
+  QList<LineSettingAnswer> settings;
+  const ComPortLine wanted;
+  for (const ComPortSettingRecord& record : kComPortSettings) {
+    if (negotiation.answer(record.setting) != SettingAnswer::Confirmed)
+      settings.append({record.code, wanted.*record.wanted, negotiation.answered[size_t(record.setting)]});
   }
-}
-
-void NetworkPortService::onSocketError(QAbstractSocket::SocketError error) {
-  // Our own zero-wait reads end in a timeout; the deadline times an open.
-  if (error == QAbstractSocket::SocketTimeoutError && m_socket->state() == QAbstractSocket::ConnectedState)
-    return;
-  switch (m_state) {
-    case PortState::Connecting:
-      switch (error) {
-        case QAbstractSocket::HostNotFoundError:
-          failOpen(LinkFault::HostNotFound, m_socket->errorString());
-          break;
-        case QAbstractSocket::ConnectionRefusedError:
-          failOpen(LinkFault::ConnectionRefused, m_socket->errorString());
-          break;
-        case QAbstractSocket::RemoteHostClosedError:
-          failOpen(LinkFault::ClosedAtOnce, m_socket->errorString());
-          break;
-        default:
-          failOpen(LinkFault::Other, m_socket->errorString());
-          break;
-      }
-      break;
-    case PortState::Negotiating:
-      if (error == QAbstractSocket::RemoteHostClosedError)
-        onDisconnected();
-      else
-        failOpen(LinkFault::Other, m_socket->errorString());
-      break;
-    case PortState::Open:
-      if (m_socket->state() != QAbstractSocket::ConnectedState)
-        onDisconnected();
-      break;
-    case PortState::Closed:
-    case PortState::HungUp:
-      break;
-  }
-}
-
-void NetworkPortService::onDisconnected() {
-  if (m_state == PortState::Negotiating) {
-    // What the server said before it closed (ser2net: "Port already in use").
-    takeIn(kReadBufferSize);
-    const QString words = serverWords();
-    failOpen(saysInUse(words) ? LinkFault::PortInUse : LinkFault::ClosedAtOnce,
-             words.isEmpty() ? m_socket->errorString() : words);
-  } else if (m_state == PortState::Open) {
-    // Told once, from the event loop or by the call of ours that meets it first.
-    setState(PortState::HungUp);
-    QMetaObject::invokeMethod(this, &NetworkPortService::hangUpIfLost, Qt::QueuedConnection);
-  }
+  return linkError(LinkStep::Open, LinkFault::SettingsRefused).withSettings(std::move(settings));
 }
 
 QString NetworkPortService::serverWords() const {
@@ -284,44 +378,11 @@ QString NetworkPortService::serverWords() const {
   return words.trimmed();
 }
 
-void NetworkPortService::failOpen(LinkFault fault, const QString& reason) {
-  failOpen(linkError(LinkStep::Open, fault, reason));
-}
-
-void NetworkPortService::failOpen(const LinkError& error) {
-  releaseConnection();
-  setState(PortState::Closed);
-  // Told from the event loop, also when Qt fails an address inside open():
-  // the caller has heard Pending first. A close or a new open since then
-  // makes it no news.
-  QMetaObject::invokeMethod(
-      this,
-      [this, error, attempt = m_attempt] {
-        if (attempt == m_attempt)
-          emit openFailed(error);
-      },
-      Qt::QueuedConnection);
-}
-
-void NetworkPortService::hangUp(const LinkError& error) {
-  if (m_state != PortState::Open && m_state != PortState::HungUp)
-    return;
-  releaseConnection();
-  setState(PortState::Closed);
-  emit hungUp(error);
-}
-
-void NetworkPortService::hangUpIfLost() {
-  // Queued: a new connection made in between is not the one that was lost.
-  if (m_state == PortState::HungUp)
-    hangUp(lostError(LinkStep::Read));
-}
-
 void NetworkPortService::raiseIfHungUp(LinkStep step) {
   if (m_state != PortState::HungUp)
     return;
   const LinkError error = lostError(step);
-  hangUp(error);
+  handle(LossTold{error});
   throw error;
 }
 
@@ -329,8 +390,8 @@ void NetworkPortService::releaseConnection() {
   m_deadline.stop();
   m_drainTimer.stop();
   m_linkTimer.stop();
-  m_drain.reset();
-  m_probeSent.reset();
+  m_drain.cancel();
+  m_probe.stop();
   m_codec.reset();
   m_received.clear();
   QTcpSocket* socket = std::exchange(m_socket, nullptr);
@@ -354,14 +415,6 @@ void NetworkPortService::releaseConnection() {
   socket->disconnectFromHost();
 }
 
-void NetworkPortService::close() {
-  ++m_attempt;
-  if (m_state == PortState::Closed)
-    return;
-  releaseConnection();
-  setState(PortState::Closed);
-}
-
 void NetworkPortService::writeText(const QString& text) {
   if (m_state != PortState::Open && m_state != PortState::HungUp)
     throw linkError(LinkStep::Write, LinkFault::NotOpen);
@@ -370,7 +423,7 @@ void NetworkPortService::writeText(const QString& text) {
   const QByteArray bytes = m_codec ? m_codec->encode(latin1) : latin1;
   if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->write(bytes) != bytes.size()) {
     const LinkError error = lostError(LinkStep::Write);
-    hangUp(error);
+    handle(LossTold{error});
     throw error;
   }
   // As much as the system takes now; the rest from the event loop.
@@ -381,58 +434,49 @@ void NetworkPortService::writeText(const QString& text) {
 void NetworkPortService::requestDrain() {
   if (m_state != PortState::Open)
     return;  // a loss is told by hungUp(); a closed port has nothing to drain
-  Drain drain;
-  drain.lineBytes = std::exchange(m_unconfirmedBytes, 0);
-  drain.deadline = QDeadlineTimer(m_timeouts.confirm, Qt::PreciseTimer);
-  if (confirmation() == Confirmation::TimingMark) {
-    send(m_codec->timingMark());
-    drain.mark = m_codec->marksAsked();
+  const auto now = std::chrono::steady_clock::now();
+  const qint64 lineBytes = std::exchange(m_unconfirmedBytes, 0);
+  switch (m_confirmation) {
+    case Confirmation::TimingMark:
+      send(m_codec->timingMark());
+      m_drain.begin(now, lineBytes, m_timeouts.confirm, MarkAnswered{m_codec->marksAsked()});
+      break;
+    case Confirmation::TcpAcknowledgement:
+      m_drain.begin(now, lineBytes, m_timeouts.confirm, EveryByteAcknowledged{});
+      break;
   }
-  m_drain = drain;
   m_drainTimer.start();
 }
 
 void NetworkPortService::checkDrain() {
-  if (!m_drain)
-    return;
-  if (!m_drain->onTheLine) {
-    const bool confirmed = m_drain->mark > 0 ? m_codec->marksAnswered() >= m_drain->mark : allAcknowledged();
-    if (!confirmed) {
-      if (m_drain->deadline.hasExpired()) {
-        m_drain.reset();
-        m_drainTimer.stop();
-        emit drainFailed(linkError(LinkStep::Write, LinkFault::NotConfirmed));
-      }
-      return;
-    }
-    const auto lineTime =
-        std::chrono::nanoseconds(m_drain->lineBytes * kLineBitsPerByte * 1'000'000'000LL / kLineBitRate);
-    m_drain->onTheLine = QDeadlineTimer(lineTime, Qt::PreciseTimer);
+  const WriteConfirmation::ServerProgress server{m_codec ? m_codec->marksAnswered() : 0,
+                                                 [this] { return allAcknowledged(); }};
+  switch (m_drain.check(std::chrono::steady_clock::now(), server)) {
+    case WriteConfirmation::Outcome::Pending:
+      break;
+    case WriteConfirmation::Outcome::Drained:
+      m_drainTimer.stop();
+      emit drained();
+      break;
+    case WriteConfirmation::Outcome::NotConfirmed:
+      m_drainTimer.stop();
+      emit drainFailed(linkError(LinkStep::Write, LinkFault::NotConfirmed));
+      break;
   }
-  if (!m_drain->onTheLine->hasExpired())
-    return;
-  m_drain.reset();
-  m_drainTimer.stop();
-  emit drained();
 }
 
 void NetworkPortService::checkLink() {
-  if (m_state != PortState::Open || !m_answersMarks)
-    return;
-  if (m_codec->marksAnswered() == m_codec->marksAsked()) {
-    m_probeSent.reset();
-    if (!m_drain && m_sinceLinkAnswer.elapsed() >= m_timeouts.probeIdle.count()) {
+  const quint64 unanswered = m_codec ? m_codec->marksAsked() - m_codec->marksAnswered() : 0;
+  switch (m_probe.check(std::chrono::steady_clock::now(), unanswered, m_drain.state())) {
+    case LinkProbe::Step::Wait:
+      break;
+    case LinkProbe::Step::AskForAnswer:
       send(m_codec->timingMark());
-      m_probeSent.emplace().start();
-    }
-    return;
+      break;
+    case LinkProbe::Step::LinkSilent:
+      handle(LossTold{linkError(LinkStep::Read, LinkFault::LinkSilent)});
+      break;
   }
-  if (m_drain)
-    return;  // the drain's own bound tells
-  if (!m_probeSent)
-    m_probeSent.emplace().start();
-  if (m_probeSent->elapsed() >= m_timeouts.confirm.count())
-    hangUp(linkError(LinkStep::Read, LinkFault::LinkSilent));
 }
 
 QString NetworkPortService::readAllPending() {

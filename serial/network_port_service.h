@@ -1,17 +1,19 @@
 #pragma once
 
 #include "protocol/port_choice.h"
+#include "serial/link_probe.h"
 #include "serial/port_service.h"
+#include "serial/precise_deadline.h"
 #include "serial/rfc2217_codec.h"
+#include "serial/write_confirmation.h"
 
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <chrono>
 #include <optional>
+#include <variant>
 
 namespace zelqon {
 
@@ -67,44 +69,63 @@ class NetworkPortService final : public PortService {
 
   // How an open port's writes are confirmed.
   enum class Confirmation { TimingMark, TcpAcknowledgement };
-  [[nodiscard]] Confirmation confirmation() const;
+  [[nodiscard]] Confirmation confirmation() const { return m_confirmation; }
 
  private:
-  // A drain asked for: first the server's confirmation, then the line time.
-  struct Drain {
-    quint64 mark = 0;                         // the TIMING-MARK to be answered; 0 when by acknowledgement
-    qint64 lineBytes = 0;                     // bytes still to go out on the line after the confirmation
-    QDeadlineTimer deadline;                  // for the confirmation
-    std::optional<QDeadlineTimer> onTheLine;  // from the confirmation on
+  // Where the connection stands, and what moves it on. handle() holds every
+  // transition and is the only place the state changes; where no arrow
+  // leaves a state for an event, the state stays as it is.
+  //
+  //           open               connected, rfc2217            every setting confirmed
+  //   Closed -------> Connecting --------------------> Negotiating ----------------------> Open
+  //   ^ ^ ^             |    |                              |                              ^ | |
+  //   | | |             |    +------------------------------|------ connected, tcp --------+ | |
+  //   | | |  not found, |                                   | refused, settings changed,     | |
+  //   | | |  refused,   |                                   | closed, failed,                | |
+  //   | | |  failed, no |                                   | no answer in time              | |
+  //   | | |  answer in  |                                   |                                | |
+  //   | | |  time       |                                   |                                | |
+  //   | | +-------------+-----------------------------------+  (openFailed)                  | |
+  //   | |                     a write failed, the link went silent (hungUp)                  | |
+  //   | +------------------------------------------------------------------------------------+ |
+  //   |                                                                   the server closed    |
+  //   |                                                                                        v
+  //   +-- the loss told (hungUp): from the event loop, or by the call that meets it first -- HungUp
+  //
+  //   close: Closed from any state.
+  struct OpenRequested {};
+  struct Connected {};
+  struct BytesArrived {};
+  struct SocketFailed {
+    QAbstractSocket::SocketError error;
   };
+  struct ServerClosed {};
+  struct DeadlineExpired {};
+  // An open connection's loss, told now.
+  struct LossTold {
+    LinkError error;
+  };
+  struct CloseRequested {};
+  using Event = std::variant<OpenRequested, Connected, BytesArrived, SocketFailed, ServerClosed, DeadlineExpired,
+                             LossTold, CloseRequested>;
+  void handle(const Event& event);
 
-  void onConnected();
-  void onReadyRead();
-  void onSocketError(QAbstractSocket::SocketError error);
-  void onDisconnected();
-  void onDeadline();
-  // Ends an open that the server has not completed, telling why.
-  void failPendingOpen();
-  void checkNegotiation();
-  void checkDrain();
-  void checkLink();
+  // A socket of its own for a new attempt, nothing kept from the last.
+  void newConnection();
+  void setLinkOptions();
   // Takes in what the socket holds, decoded, and sends the codec's answers.
   void takeIn(qsizetype limit);
   void send(const QByteArray& bytes);
-  void setState(PortState state);
-  void setLinkOptions();
+  void checkDrain();
+  void checkLink();
   [[nodiscard]] bool allAcknowledged() const;
-  // Ends an open in progress: closed again, then openFailed().
-  void failOpen(const LinkError& error);
-  void failOpen(LinkFault fault, const QString& reason = {});
-  // An open connection went down: closed, then hungUp() once.
-  void hangUp(const LinkError& error);
-  void hangUpIfLost();
   // Throws the loss after telling it, when the connection is gone.
   void raiseIfHungUp(LinkStep step);
   // Lets the connection go: it hands over what is still buffered on its own,
   // with no news for this service.
   void releaseConnection();
+  // Why a negotiation that ended without every setting confirmed failed.
+  [[nodiscard]] LinkError negotiationFailure() const;
   [[nodiscard]] LinkError linkError(LinkStep step, LinkFault fault, const QString& reason = {}) const;
   [[nodiscard]] LinkError lostError(LinkStep step) const;
   [[nodiscard]] QString serverWords() const;
@@ -113,20 +134,18 @@ class NetworkPortService final : public PortService {
   NetworkAddress m_address;
   Timeouts m_timeouts;
   QPointer<QTcpSocket> m_socket;  // one per connection; a child of this service
-  QTimer m_deadline;              // runs only while opening
-  QDeadlineTimer m_openDeadline;
-  QTimer m_drainTimer;  // runs only while a drain is asked for
-  QTimer m_linkTimer;   // runs only while open over rfc2217
+  PreciseDeadline m_deadline;     // runs only while connecting and negotiating
+  QTimer m_drainTimer;            // runs only while a drain is asked for
+  QTimer m_linkTimer;             // runs only while the probe is on
   std::optional<Rfc2217Codec> m_codec;
-  std::optional<Drain> m_drain;
+  WriteConfirmation m_drain;
+  LinkProbe m_probe;
   PortState m_state = PortState::Closed;
-  QByteArray m_received;            // decoded, not yet read
-  qint64 m_unconfirmedBytes = 0;    // written since the last drain was asked for
-  bool m_answersMarks = false;      // the server answered the mark asked while negotiating
-  qint64 m_handedOver = 0;          // bytes the system has taken on this connection
-  QElapsedTimer m_sinceLinkAnswer;  // rfc2217: since the last mark was answered
-  std::optional<QElapsedTimer> m_probeSent;
-  // Counts opens and closes, so that a failure told from the event loop is
+  Confirmation m_confirmation = Confirmation::TcpAcknowledgement;
+  QByteArray m_received;          // decoded, not yet read
+  qint64 m_unconfirmedBytes = 0;  // written since the last drain was asked for
+  qint64 m_handedOver = 0;        // bytes the system has taken on this connection
+  // Counts opens and closes, so that news told from the event loop is
   // dropped once the attempt it belongs to is over.
   quint64 m_attempt = 0;
 };

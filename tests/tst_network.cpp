@@ -7,9 +7,13 @@
 #include "link_relay.h"
 #include "pty_peer.h"
 #include "ser2net_server.h"
+#include "serial/link_probe.h"
 #include "serial/network_port_service.h"
+#include "serial/precise_deadline.h"
+#include "serial/write_confirmation.h"
 #include "test_support.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -192,6 +196,98 @@ class NetworkTest : public QObject {
     QVERIFY_CONTAINS(text, reasonPart);
     QTest::qWait(100);
     QCOMPARE(client.failures.size(), 1);
+  }
+
+  // A drain and the idle probe, at moments handed in (ms from the start).
+  void drainsOnceConfirmedAndSent() {
+    using enum WriteConfirmation::Outcome;
+    struct Moment {
+      int atMs;
+      quint64 marksAnswered;
+      bool acknowledged;
+      WriteConfirmation::Outcome outcome;
+    };
+    struct Row {
+      const char* name;
+      AwaitedConfirmation awaited;
+      qint64 lineBytes;  // 1920: one second on the line
+      QList<Moment> moments;
+    };
+    const Row rows[] = {
+        {"mark 3, then the line time from its answer",
+         MarkAnswered{3},
+         1920,
+         {{100, 2, true, Pending},
+          {500, 3, false, Pending},
+          {1499, 3, false, Pending},
+          {1500, 3, false, Drained},
+          {1600, 3, false, Pending}}},
+        {"every byte acknowledged", EveryByteAcknowledged{}, 0, {{10, 9, false, Pending}, {20, 9, true, Drained}}},
+        {"never confirmed",
+         MarkAnswered{1},
+         0,
+         {{7999, 0, true, Pending}, {8000, 0, true, NotConfirmed}, {8001, 1, true, Pending}}},
+    };
+    for (const Row& row : rows) {
+      WriteConfirmation drain;
+      drain.begin({}, row.lineBytes, 8000ms, row.awaited);
+      for (const Moment& at : row.moments) {
+        const auto outcome = drain.check(WriteConfirmation::Clock::time_point(std::chrono::milliseconds(at.atMs)),
+                                         {at.marksAnswered, [&] { return at.acknowledged; }});
+        QVERIFY2(outcome == at.outcome, qPrintable(QStringLiteral("%1, %2 ms").arg(row.name).arg(at.atMs)));
+      }
+    }
+  }
+
+  void probesAnIdleLink() {
+    using enum LinkProbe::Step;
+    constexpr auto kIdle = WriteConfirmation::State::Idle, kDraining = WriteConfirmation::State::AwaitingServer;
+    struct Moment {
+      int atMs;
+      quint64 unanswered;
+      WriteConfirmation::State drain;
+      std::optional<LinkProbe::Step> step;  // none: the server answers a mark then
+    };
+    const QList<Moment> rows[] = {
+        {{3999, 0, kIdle, Wait},
+         {4000, 0, kIdle, AskForAnswer},
+         {11999, 1, kIdle, Wait},
+         {12000, 1, kIdle, LinkSilent}},
+        {{4000, 0, kIdle, AskForAnswer},
+         {4100, 0, kIdle, {}},
+         {5000, 0, kIdle, Wait},
+         {8099, 0, kIdle, Wait},
+         {8100, 0, kIdle, AskForAnswer}},
+        {{5000, 0, kDraining, Wait},
+         {20000, 1, kDraining, Wait},
+         {21000, 1, kIdle, Wait},
+         {28999, 1, kIdle, Wait},
+         {29000, 1, kIdle, LinkSilent}},
+    };
+    for (const QList<Moment>& row : rows) {
+      LinkProbe probe(4000ms, 8000ms);
+      probe.start({});
+      for (const Moment& at : row) {
+        const LinkProbe::Clock::time_point now(std::chrono::milliseconds(at.atMs));
+        if (!at.step)
+          probe.answered(now);
+        else
+          QVERIFY2(probe.check(now, at.unanswered, at.drain) == at.step, qPrintable(QString::number(at.atMs)));
+      }
+    }
+  }
+
+  // A timer that fires before its time ends nothing; started again, the
+  // deadline forgets the earlier point.
+  void deadlineNeverEarly() {
+    PreciseDeadline deadline;
+    QSignalSpy expired(&deadline, &PreciseDeadline::expired);
+    deadline.start(60s);
+    auto* timer = deadline.findChild<QTimer*>();
+    QVERIFY(timer && QMetaObject::invokeMethod(timer, "timeout"));
+    QCOMPARE(expired.size(), 0);
+    deadline.start(10ms);
+    QTRY_COMPARE(expired.size(), 1);
   }
 };
 
