@@ -139,6 +139,7 @@ class CliTest : public QObject {
     row("seconds of send", QStringList{"send", "1", "--seconds", "5"} + pty, kUsage, "--seconds");
     row("ports takes no port", {"ports", "--port", "1"}, kUsage, "--port");
     row("check takes no dry run", {"check", example, "-n"}, kUsage, "--dry-run");
+    row("check of a profile that is not there", {"check", absent + ".zelqon"}, kUsage, absent + ".zelqon");
     row("monitor takes no dry run", QStringList{"monitor", "-n"} + pty, kUsage, "--dry-run");
     row("monitor for 0 seconds", QStringList{"monitor", "--seconds", "0"} + pty, kUsage, "\"0\"");
     row("no record and a record", QStringList{"send", "1", "--no-record", "--record", "r.log"} + pty, kUsage,

@@ -335,39 +335,6 @@ class WindowTest : public QObject {
 
     w.window.resize(697, 705);  // the monitor lies below the fixed layout
     MonitorView& monitor = *w.get<MonitorView>("Tela_Recebto");
-    // No markup; control bytes as their symbols; a CR LF split between two
-    // polls is one line break.
-    monitor.append(QStringLiteral("<b>bold?</b>\r"));
-    monitor.append(QStringLiteral("\nnext\x01"));
-    QCOMPARE(monitor.text(), QStringLiteral("<b>bold?</b>\r\nnext\x01"));
-    QCOMPARE(monitor.content().lineCount(), 2);
-    QCOMPARE(monitor.content().shownLine(0) + '|' + monitor.content().shownLine(1),
-             QStringLiteral("<b>bold?</b>|next\u2401"));
-    monitor.selectAll();
-    monitor.copy();  // the bytes as they came, not the symbols shown
-    QCOMPARE(QGuiApplication::clipboard()->text(), monitor.text());
-    // New text is followed.
-    for (int i = 0; i < 200; ++i)
-      monitor.append(QStringLiteral("line %1\r\n").arg(i));
-    QCOMPARE(monitor.verticalScrollBar()->value(), monitor.verticalScrollBar()->maximum());
-
-    // Enter in a line that ended in CR; Backspace at the start of a piece of
-    // a long line takes the character before it: that break is not text.
-    const auto press = [&](int position, Qt::Key key) {
-      monitor.setSelection(position, position);
-      QTest::keyClick(&monitor, key);
-    };
-    const QString longLine(MonitorView::kLongestShownLine + 10, QLatin1Char('x'));
-    monitor.clear();
-    monitor.append(QStringLiteral("ab\rcd\n") + longLine + QStringLiteral("\r\n"));
-    press(1, Qt::Key_Return);
-    QCOMPARE(monitor.text(), QStringLiteral("a\r\nb\rcd\n") + longLine + QStringLiteral("\r\n"));
-    QCOMPARE(monitor.content().lineStart(4), 8 + MonitorView::kLongestShownLine);
-    press(8 + MonitorView::kLongestShownLine, Qt::Key_Backspace);
-    QCOMPARE(monitor.text(), QStringLiteral("a\r\nb\rcd\n") + longLine.mid(1) + QStringLiteral("\r\n"));
-    monitor.append(QStringLiteral("!"));  // received text still goes on at the end
-    QVERIFY(monitor.text().endsWith(QStringLiteral("\r\n!")));
-
     // Past its bound, the monitor names the window's record.
     const QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("sessao.log"));
