@@ -92,8 +92,7 @@ ExitStatus runMonitor(ControllerEngine& engine, const Monitor& monitor) {
     QTimer::singleShot(std::chrono::seconds(*monitor.seconds), Qt::PreciseTimer, &engine, finish);
   engine.startPolling();
   QCoreApplication::exec();
-  engine.closePort();
-  return status;
+  return status;  // the session closes the port
 }
 
 ExitStatus listPorts() {

@@ -35,8 +35,9 @@ void RadioPages::bind(int radio, const RadioPageControls& controls) {
   m_controls.at(index(radio)) = controls;
   const std::array lists{std::pair{controls.debounce, &RadioProgram::debounce},
                          std::pair{controls.hang, &RadioProgram::hang}};
+  static const QStringList delays = delayChoiceList();  // the same 101 entries for every list
   for (const auto& [list, field] : lists)
-    list->addItems(delayChoiceList());
+    list->addItems(delays);
   // Shown before the controls speak: filling a list picks its first entry.
   showPage(radio);
   connect(controls.cor, &QPushButton::clicked, this, [this, radio] { toggleCorLevel(radio); });
