@@ -50,7 +50,8 @@ const std::array<OptionEntry, kOptionCount>& optionTable() {
        {QStringLiteral("p"), QStringLiteral("port")},
        "número da porta, como na lista da janela (padrão: 1; COM3 é o número 3), caminho do dispositivo, como "
        "/dev/ttyUSB0, ou servidor serial de rede: rfc2217://SERVIDOR:PORTA (o programa ajusta a linha para %1 8N1) "
-       "ou tcp://SERVIDOR:PORTA (a linha é a configurada no servidor).",
+       "ou tcp://SERVIDOR:PORTA (a linha é a configurada no servidor); rfc2217+tls:// e tcp+tls:// são as mesmas "
+       "formas, cifradas com TLS.",
        "porta"},
       {Option::Cor,
        {QStringLiteral("cor")},

@@ -115,7 +115,8 @@ QString valueWords(const ProfileKey& key) {
     case ProfileValue::Text:
       return QStringLiteral("texto entre aspas");
     case ProfileValue::Port:
-      return QStringLiteral("\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217:// ou tcp://SERVIDOR:PORTA");
+      return QStringLiteral(
+          "\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217://, rfc2217+tls://, tcp:// ou tcp+tls://SERVIDOR:PORTA");
     case ProfileValue::Level:
       return QStringLiteral("nível ativo da entrada COR: %1").arg(corLevelChoices());
     case ProfileValue::RadioList:
@@ -128,7 +129,10 @@ QString valueWords(const ProfileKey& key) {
 
 }  // namespace
 
-QString describeNetworkPortForms() { return QStringLiteral("rfc2217://SERVIDOR:PORTA ou tcp://SERVIDOR:PORTA"); }
+QString describeNetworkPortForms() {
+  return QStringLiteral(
+      "rfc2217://SERVIDOR:PORTA, rfc2217+tls://SERVIDOR:PORTA, tcp://SERVIDOR:PORTA ou tcp+tls://SERVIDOR:PORTA");
+}
 
 QString describePortForms() {
   return QStringLiteral("o número da lista (\"1\" ou \"COM1\", de 1 a 32767), o dispositivo (\"/dev/ttyUSB0\") ou %1")

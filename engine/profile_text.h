@@ -10,8 +10,8 @@ namespace zelqon {
 // written, made from the facts the lower layers return; the window and
 // zelqon-cli both use them.
 
-// How a network serial server is written: "rfc2217://SERVIDOR:PORTA ou
-// tcp://SERVIDOR:PORTA"; and every way of writing a port, that one last. For
+// How a network serial server is written: "rfc2217://SERVIDOR:PORTA, ...
+// ou tcp+tls://SERVIDOR:PORTA"; and every way of writing a port, that one last. For
 // every refusal of a port, in a profile, on the command line or in the window.
 [[nodiscard]] QString describeNetworkPortForms();
 [[nodiscard]] QString describePortForms();

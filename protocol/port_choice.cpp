@@ -1,6 +1,7 @@
 #include "protocol/port_choice.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -144,8 +145,25 @@ std::optional<qint16> portNumberFromText(QStringView text) {
 
 constexpr qsizetype kLongestHost = 253;  // a DNS name's limit
 
-QString schemeOf(NetworkProtocol protocol) {
-  return protocol == NetworkProtocol::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("tcp");
+// Every scheme a network address may have, each with what it stands for.
+struct Scheme {
+  QLatin1String name;
+  NetworkProtocol protocol;
+  NetworkSecurity security;
+};
+constexpr std::array kSchemes{
+    Scheme{QLatin1String("rfc2217"), NetworkProtocol::Rfc2217, NetworkSecurity::Plain},
+    Scheme{QLatin1String("rfc2217+tls"), NetworkProtocol::Rfc2217, NetworkSecurity::Tls},
+    Scheme{QLatin1String("tcp"), NetworkProtocol::RawTcp, NetworkSecurity::Plain},
+    Scheme{QLatin1String("tcp+tls"), NetworkProtocol::RawTcp, NetworkSecurity::Tls},
+};
+
+QLatin1String schemeOf(const NetworkAddress& address) {
+  for (const Scheme& scheme : kSchemes) {
+    if (scheme.protocol == address.protocol && scheme.security == address.security)
+      return scheme.name;
+  }
+  return {};  // unreachable: the table holds every pair
 }
 
 bool isHostCharacter(QChar c) {
@@ -240,7 +258,7 @@ std::optional<PortChoice> portChoiceIn(QStringView text, PortReading reading) {
 QString NetworkAddress::text() const {
   const bool ipv6 = host.contains(QLatin1Char(':'));
   return QStringLiteral("%1://%2:%3")
-      .arg(schemeOf(protocol), ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host)
+      .arg(schemeOf(*this), ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host)
       .arg(port);
 }
 
@@ -252,13 +270,14 @@ std::optional<NetworkAddress> parseNetworkAddress(QStringView text) {
   if (separator < 0)
     return std::nullopt;
   NetworkAddress address;
-  const QStringView scheme = text.left(separator);
-  if (scheme.compare(QLatin1String("rfc2217"), Qt::CaseInsensitive) == 0)
-    address.protocol = NetworkProtocol::Rfc2217;
-  else if (scheme.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
-    address.protocol = NetworkProtocol::RawTcp;
-  else
+  const QStringView schemeText = text.left(separator);
+  const auto* scheme = std::find_if(kSchemes.begin(), kSchemes.end(), [&](const Scheme& known) {
+    return schemeText.compare(known.name, Qt::CaseInsensitive) == 0;
+  });
+  if (scheme == kSchemes.end())
     return std::nullopt;
+  address.protocol = scheme->protocol;
+  address.security = scheme->security;
 
   QStringView rest = text.mid(separator + 3);
   QStringView host;

@@ -15,12 +15,21 @@ enum class NetworkProtocol {
   RawTcp,   // the bytes as they are; the server's configuration sets the line
 };
 
-// A serial line behind a network server: "rfc2217://HOST:PORT" or
-// "tcp://HOST:PORT", HOST a name, an IPv4 address or a bracketed IPv6 address.
+// Whether the connection to the server is wrapped in TLS ("+tls" after the
+// protocol's name in the scheme).
+enum class NetworkSecurity {
+  Plain,
+  Tls,
+};
+
+// A serial line behind a network server: "rfc2217://HOST:PORT",
+// "tcp://HOST:PORT", or either with "+tls" ("rfc2217+tls://HOST:PORT"), HOST
+// a name, an IPv4 address or a bracketed IPv6 address.
 struct NetworkAddress {
   NetworkProtocol protocol = NetworkProtocol::Rfc2217;
   QString host;  // without brackets
   quint16 port = 0;
+  NetworkSecurity security = NetworkSecurity::Plain;
 
   // As the operator writes it: the scheme in lower case, an IPv6 host in
   // brackets.
@@ -29,8 +38,9 @@ struct NetworkAddress {
   friend bool operator==(const NetworkAddress&, const NetworkAddress&) = default;
 };
 
-// Reads "rfc2217://HOST:PORT" or "tcp://HOST:PORT" (the scheme in any case,
-// blanks around the whole text ignored). Empty for anything else: another
+// Reads "rfc2217://HOST:PORT", "tcp://HOST:PORT", "rfc2217+tls://HOST:PORT"
+// or "tcp+tls://HOST:PORT" (the scheme in any case, blanks around the whole
+// text ignored). Empty for anything else: another
 // scheme, no port or port 0, a port above 65535, a host with blanks, a
 // missing bracket.
 [[nodiscard]] std::optional<NetworkAddress> parseNetworkAddress(QStringView text);

@@ -84,10 +84,13 @@ class ProtocolTest : public QObject {
     rows(Exact, "net tcp://Site-2.example:4001", {"  TCP://Site-2.example:4001 "});
     rows(Lenient, "net rfc2217://[::1]:2217", {" RFC2217://[::1]:2217"});
     rows(Exact, "net tcp://h:65535", {"tcp://h:65535"});
+    rows(Exact, "net rfc2217+tls://site.example:2217", {"RFC2217+TLS://site.example:2217"});
+    rows(Lenient, "net tcp+tls://[fd00::5]:4001", {" tcp+TLS://[fd00::5]:4001"});
     rows(Lenient, "bad address", {"tcp://h"});
     rows(Exact, "bad address",
          {"tcp://h:0", "tcp://h:65536", "rfc2217://h:", "rfc2217://:2217", "socket://h:2217", "tcp://fd00::5:2217",
-          "tcp://[fd00::5:2217", "tcp://a b:1", "tcp://h:1/x"});
+          "tcp://[fd00::5:2217", "tcp://a b:1", "tcp://h:1/x", "tls://h:1", "tcp+ssl://h:1", "rfc2217+tls://h",
+          "tcp+tls://fd00::5:1", "tcp+tls://a b:1"});
   }
 
   void portChoicesRead() {
