@@ -5,9 +5,9 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 BIN    := $(BUILD)/app/zelqon
 
-BUILD_PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev libtomlplusplus-dev
+BUILD_PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev libtomlplusplus-dev libssl-dev
 RUN_PACKAGES   := fonts-dejavu-core fonts-liberation2 qt6-translations-l10n
-TEST_PACKAGES  := python3 desktop-file-utils shared-mime-info appstream dpkg-dev file binutils lintian ser2net
+TEST_PACKAGES  := python3 openssl desktop-file-utils shared-mime-info appstream dpkg-dev file binutils lintian ser2net
 SHOT_PACKAGES  := xvfb xauth x11-utils xdotool imagemagick
 LINT_PACKAGES  := clang-format clang-tidy
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools nsis zip icoutils

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "serial/client_identity.h"
+#include "serial/server_trust.h"
+
+#include <QString>
+
+namespace zelqon {
+
+// The operator's words for a TLS server's certificate and for this
+// computer's own, made from the facts serial/ returns; for both front ends.
+
+// Subject, issuer, validity and fingerprint, one to a line.
+[[nodiscard]] QString describeCertificateFacts(const CertificateFacts& facts);
+// Why the server at `address` (as the operator wrote it) was not trusted, its
+// certificate's facts and how to trust it.
+[[nodiscard]] QString describeServerRefusal(const ServerRefused& refused, const QString& address);
+[[nodiscard]] QString describeTrustedBy(TrustedBy how);
+[[nodiscard]] QString describeCredentialFileProblem(CredentialFileProblem problem, const QString& path);
+[[nodiscard]] QString describeKeepFailure(const KeepFailure& failure);
+[[nodiscard]] QString describeIdentityRefusal(const IdentityRefusal& refusal);
+
+}  // namespace zelqon
