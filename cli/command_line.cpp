@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "engine/profile_text.h"
+#include "engine/tls_text.h"
 #include "protocol/line_settings.h"
 
 #include <QCommandLineOption>
@@ -18,8 +19,21 @@ namespace zelqon::cli {
 
 namespace {
 
-enum class Option { Port, Cor, Ptt, Debounce, Hang, Seconds, DryRun, NoRecord, Record };
-constexpr std::size_t kOptionCount = 9;
+enum class Option {
+  Port,
+  ServerCert,
+  ClientCert,
+  ClientKey,
+  Cor,
+  Ptt,
+  Debounce,
+  Hang,
+  Seconds,
+  DryRun,
+  NoRecord,
+  Record
+};
+constexpr std::size_t kOptionCount = 12;
 
 struct OptionEntry {
   Option option;
@@ -53,6 +67,19 @@ const std::array<OptionEntry, kOptionCount>& optionTable() {
        "ou tcp://SERVIDOR:PORTA (a linha é a configurada no servidor); rfc2217+tls:// e tcp+tls:// são as mesmas "
        "formas, cifradas com TLS.",
        "porta"},
+      {Option::ServerCert,
+       {QStringLiteral("server-cert")},
+       "com +tls: o certificado do servidor (PEM), ou o da autoridade que o assinou; só ele prova o servidor. "
+       "Sem ele, vale o guardado com \"zelqon-cli trust\", ou uma autoridade do sistema.",
+       "arquivo"},
+      {Option::ClientCert,
+       {QStringLiteral("client-cert")},
+       "com +tls: o certificado deste computador (PEM), para o servidor que o exige; com --client-key.",
+       "arquivo"},
+      {Option::ClientKey,
+       {QStringLiteral("client-key")},
+       "a chave privada (PEM, sem senha, legível só pelo dono) de --client-cert.",
+       "arquivo"},
       {Option::Cor,
        {QStringLiteral("cor")},
        "nível ativo da entrada COR do rádio, alto ou baixo (ou 1 e 0). Padrão: alto.",
@@ -123,11 +150,14 @@ const QString kExitStatusText = QStringLiteral(
     "  2  uso incorreto (comando, opção ou valor recusado); nenhuma porta aberta\n"
     "  3  porta inexistente; na rede: servidor não encontrado ou nada atende na porta\n"
     "  4  acesso à porta negado; na rede: o servidor fechou a conexão logo ao abri-la\n"
-    "      (outro cliente usa a porta serial dele)\n"
+    "      (outro cliente usa a porta serial dele) ou recusou este computador (sem\n"
+    "      certificado dele, ou um que não aceita); chave --client-key recusada\n"
     "  5  falha de escrita ou outra falha de entrada e saída; na rede: sem resposta a\n"
     "      tempo, servidor sem RFC 2217 ou que recusou %1 8N1\n"
     "  6  conexão perdida: o dispositivo foi desconectado ou o servidor caiu\n"
     "     (apply: o código da primeira falha)\n"
+    "  7  com +tls: o servidor não provou quem é (certificado desconhecido, mudado,\n"
+    "      vencido ou de outro nome); nada foi enviado a ele\n"
     "130  interrompido com Ctrl+C; a mensagem em andamento é concluída\n");
 
 // The names of the commands `wanted` holds for, as a sentence lists them.
@@ -173,11 +203,14 @@ QString commandsTaking(Option option) {
 // Input refused: caught in parseCommandLine() and returned as a Refusal.
 class Refused : public std::runtime_error {
  public:
-  explicit Refused(QString text) : std::runtime_error("refused"), m_text(std::move(text)) {}
+  explicit Refused(QString text, ExitStatus status = ExitStatus::Usage)
+      : std::runtime_error("refused"), m_text(std::move(text)), m_status(status) {}
   [[nodiscard]] const QString& text() const { return m_text; }
+  [[nodiscard]] ExitStatus status() const { return m_status; }
 
  private:
   QString m_text;
+  ExitStatus m_status;
 };
 
 // Decimal digits alone, no sign or blanks, up to `highest`.
@@ -254,7 +287,7 @@ class Reader {
     try {
       return readRequest();
     } catch (const Refused& refused) {
-      return Refusal{refused.text()};
+      return Refusal{refused.text(), refused.status()};
     }
   }
 
@@ -302,7 +335,33 @@ class Reader {
     if (isSet(Option::DryRun))
       request.delivery = Delivery::DryRun;
     readRecord(request);
+    readTls(request);
     return request;
+  }
+
+  // The certificate and key files, read and checked before any connection.
+  void readTls(Request& request) const {
+    const bool clientCert = isSet(Option::ClientCert);
+    if (!isSet(Option::ServerCert) && !clientCert && !isSet(Option::ClientKey))
+      return;
+    const NetworkAddress* address = request.port.network();
+    if (!address || address->security != NetworkSecurity::Tls)
+      throw Refused(QStringLiteral("--server-cert, --client-cert e --client-key valem só para %1.")
+                        .arg(QStringLiteral("rfc2217+tls:// e tcp+tls://")));
+    if (clientCert != isSet(Option::ClientKey))
+      throw Refused(QStringLiteral("use --client-cert e --client-key juntos."));
+    if (isSet(Option::ServerCert)) {
+      ServerCertificateFile file = readServerCertificateFile(value(Option::ServerCert));
+      if (const auto* problem = std::get_if<CredentialFileProblem>(&file.read))
+        throw Refused(QStringLiteral("--server-cert: ") + describeCredentialFileProblem(*problem, file.path));
+      request.tls.serverCertificate = std::move(file);
+    }
+    if (!clientCert)
+      return;
+    auto identity = loadClientIdentity(value(Option::ClientCert), value(Option::ClientKey));
+    if (const auto* refusal = std::get_if<IdentityRefusal>(&identity))
+      throw Refused(describeIdentityRefusal(*refusal), ExitStatus::AccessDenied);
+    request.tls.identity = std::get<ClientIdentity>(std::move(identity));
   }
 
  public:
@@ -404,26 +463,26 @@ const QList<CommandEntry>& commandTable() {
        [](const Reader&, const QString&) -> Work { return ListPorts{}; }},
       {"send",
        Argument::Radio,
-       {Port, Cor, Ptt, Debounce, Hang, DryRun, NoRecord, Record},
+       {Port, ServerCert, ClientCert, ClientKey, Cor, Ptt, Debounce, Hang, DryRun, NoRecord, Record},
        "Envia a programação do RÁDIO (1 a 4). Sem opções, os valores\n"
        "de partida da janela: COR ATIVO ALTO, nenhum PTT, debounce e\n"
        "hang de 100 ms.",
        [](const Reader& reader, const QString& radio) -> Work { return reader.readSend(radio); }},
       {"factory",
        Argument::None,
-       {Port, DryRun, NoRecord, Record},
+       {Port, ServerCert, ClientCert, ClientKey, DryRun, NoRecord, Record},
        "Envia a programação de fábrica: as quatro mensagens fixas,\n"
        "3 s entre uma e outra, cada passo informado na saída de erro.",
        [](const Reader&, const QString&) -> Work { return SendFactory{}; }},
       {"monitor",
        Argument::None,
-       {Port, Seconds, NoRecord, Record},
+       {Port, ServerCert, ClientCert, ClientKey, Seconds, NoRecord, Record},
        "Copia para a saída padrão, byte a byte, o que a controladora\n"
        "envia, até o fim de --seconds ou Ctrl+C.",
        [](const Reader& reader, const QString&) -> Work { return reader.readMonitor(); }},
       {"apply",
        Argument::Profile,
-       {Port, DryRun, NoRecord, Record},
+       {Port, ServerCert, ClientCert, ClientKey, DryRun, NoRecord, Record},
        "Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
        "3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
        "do perfil, a menos que --port diga outra.",
@@ -439,7 +498,7 @@ const QList<CommandEntry>& commandTable() {
        }},
       {"atualizar",
        Argument::None,
-       {Port, DryRun, NoRecord, Record},
+       {Port, ServerCert, ClientCert, ClientKey, DryRun, NoRecord, Record},
        "Envia o comando Atualizar, como o botão da janela: os nove\n"
        "caracteres, sem fim de linha.",
        [](const Reader&, const QString&) -> Work { return SendAtualizar{}; }},

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "cli/exit_status.h"
 #include "protocol/port_choice.h"
 #include "protocol/radio_program.h"
 #include "protocol/site_profile.h"
+#include "serial/tls_credentials.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,6 +46,7 @@ struct Request {
   RecordMode record = RecordMode::DailyFiles;
   QString recordFile;  // RecordMode::OneFile
   Delivery delivery = Delivery::Write;
+  TlsCredentials tls;  // read and checked: --server-cert, --client-cert, --client-key
 };
 
 // A text that ends the run at once with status 0: --help, --version.
@@ -53,6 +56,7 @@ struct ShownText {
 // Input refused before anything is opened; the text is the one line shown.
 struct Refusal {
   QString text;
+  ExitStatus status = ExitStatus::Usage;  // AccessDenied: a key file refused
 };
 using ParseResult = std::variant<Request, ShownText, Refusal>;
 

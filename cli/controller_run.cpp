@@ -125,6 +125,7 @@ class ControllerSession {
   explicit ControllerSession(const Request& request) : m_engine(catalogFor(request.port)) {
     // A run ends with its operation: a lost port is not opened again.
     m_engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
+    m_engine.setTlsCredentials(request.tls);
     (void)m_engine.changePort(request.port);
     // A network port says what it is waiting for, which may take seconds.
     QObject::connect(&m_engine, &ControllerEngine::portStateChanged, [this](PortState state) {

@@ -13,7 +13,11 @@ ExitStatus exitStatusOf(LinkFault fault) {
     case LinkFault::AccessDenied:
     case LinkFault::ClosedAtOnce:
     case LinkFault::PortInUse:
+    case LinkFault::ClientCertificateRequired:
+    case LinkFault::ClientCertificateRefused:
       return ExitStatus::AccessDenied;
+    case LinkFault::ServerNotProven:
+      return ExitStatus::ServerNotProven;
     case LinkFault::DeviceGone:
     case LinkFault::ConnectionLost:
     case LinkFault::LinkSilent:
@@ -28,6 +32,7 @@ ExitStatus exitStatusOf(LinkFault fault) {
     case LinkFault::ServerHung:
     case LinkFault::SettingsRefused:
     case LinkFault::NotConfirmed:
+    case LinkFault::NotTls:
     case LinkFault::Other:
       break;
   }

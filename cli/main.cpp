@@ -25,7 +25,7 @@ int main(int argc, char* argv[]) {
   }
   if (const auto* refusal = std::get_if<Refusal>(&parsed)) {
     printError(refusal->text);
-    return int(ExitStatus::Usage);
+    return int(refusal->status);
   }
   return int(runRequest(std::get<Request>(parsed)));
 }

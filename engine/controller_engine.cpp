@@ -191,7 +191,7 @@ OperationStart ControllerEngine::changePort(const std::optional<PortChoice>& cho
         if (!choice)
           throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, asTyped.trimmed(), {});
         if (const NetworkAddress* address = choice->network()) {
-          attachPort(new NetworkPortService(*address, this));
+          attachPort(new NetworkPortService(*address, m_tlsCredentials, NetworkPortService::Timeouts{}, this));
           emit portStateChanged(m_port->state());
           return;
         }
@@ -255,6 +255,7 @@ OpenProgress ControllerEngine::beginOpen() {
     case PortState::HungUp:  // the next write or read tells the loss
       return OpenProgress::Open;
     case PortState::Connecting:
+    case PortState::Securing:
     case PortState::Negotiating:
       return OpenProgress::Pending;
     case PortState::Closed:

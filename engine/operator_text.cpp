@@ -3,6 +3,7 @@
 #include "engine/port_diagnosis_text.h"
 
 #include "engine/profile_text.h"
+#include "engine/tls_text.h"
 #include "protocol/line_settings.h"
 #include "protocol/port_choice.h"
 #include "serial/rfc2217_codec.h"
@@ -84,7 +85,8 @@ QString faultText(LinkFault fault) {
     case LinkFault::ClosedAtOnce:
       return QStringLiteral(
           "O servidor encerrou a conexão logo ao abri-la. Outro cliente pode estar usando a porta serial do "
-          "servidor: feche-o e tente de novo.");
+          "servidor: feche-o e tente de novo. Se a porta do servidor for cifrada, use o endereço rfc2217+tls:// "
+          "ou tcp+tls://.");
     case LinkFault::PortInUse:
       return QStringLiteral(
           "A porta serial do servidor está em uso por outro cliente. Feche o outro cliente e tente de novo; uma "
@@ -112,6 +114,20 @@ QString faultText(LinkFault fault) {
           .arg(kLineBitRate);
     case LinkFault::ConnectionLost:
       return QStringLiteral("A conexão com o servidor foi perdida.");
+    case LinkFault::NotTls:
+      return QStringLiteral(
+          "O servidor não fala TLS nesta porta de rede: confira a porta ou, se o servidor não cifra a conexão, use "
+          "o endereço sem \"+tls\".");
+    case LinkFault::ServerNotProven:
+      return QStringLiteral("O servidor não provou ser o servidor indicado; nada foi enviado a ele.");
+    case LinkFault::ClientCertificateRequired:
+      return QStringLiteral(
+          "O servidor exige um certificado deste computador e encerrou a conexão: indique-o com --client-cert "
+          "ARQUIVO e --client-key ARQUIVO, e inclua-o entre os aceitos pelo servidor.");
+    case LinkFault::ClientCertificateRefused:
+      return QStringLiteral(
+          "O servidor não aceitou o certificado deste computador e encerrou a conexão: inclua-o entre os aceitos "
+          "pelo servidor (allowed_certs, no ser2net).");
     case LinkFault::Other:
       break;
   }
@@ -177,6 +193,8 @@ QString describeFailure(const OperationFailure& failure) {
   // An interruption is no failure of the port: no step to blame.
   const bool interrupted = failure.error.fault() == LinkFault::Interrupted;
   QString why = failure.accessDenied ? describeAccessDenied(*failure.accessDenied) : faultText(failure.error.fault());
+  if (const auto& refused = failure.error.serverRefused())
+    why = describeServerRefusal(*refused, failure.error.port());
   if (failure.error.fault() == LinkFault::InvalidNumber && looksLikeNetworkAddress(failure.error.port()))
     why = QStringLiteral("O endereço não é válido: use %1, com um endereço IPv6 entre colchetes.")
               .arg(describeNetworkPortForms());
@@ -236,6 +254,8 @@ QString describeConnecting(PortState state, const QString& port) {
   switch (state) {
     case PortState::Connecting:
       return QStringLiteral("Conectando a %1…").arg(port);
+    case PortState::Securing:
+      return QStringLiteral("Conferindo a identidade do servidor %1…").arg(port);
     case PortState::Negotiating:
       return QStringLiteral("Ajustando a linha serial em %1…").arg(port);
     case PortState::Closed:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/server_refusal.h"
+
 #include <QList>
 #include <QString>
 
@@ -33,6 +35,11 @@ enum class LinkFault {
   NotConfirmed,       // the server did not confirm in time that it took what was written
   ConnectionLost,     // an open connection went down
   LinkSilent,         // an open connection stopped answering, with no word from the system
+  // A network server met over TLS (rfc2217+tls://, tcp+tls://):
+  NotTls,                     // a TLS form, but the server answered in plain (or its TLS is unusable)
+  ServerNotProven,            // the server's certificate did not prove it is the server meant (serverRefused())
+  ClientCertificateRequired,  // the server closed after the handshake: it wants this computer's certificate
+  ClientCertificateRefused,   // the server closed after the handshake: it did not accept the one sent
   Other,
 };
 
@@ -70,6 +77,12 @@ class LinkError : public std::runtime_error {
     m_settings = std::move(settings);
     return *this;
   }
+  // ServerNotProven: why the server was not trusted, and what it showed.
+  [[nodiscard]] const std::optional<ServerRefused>& serverRefused() const { return m_serverRefused; }
+  LinkError& withServerRefused(ServerRefused refused) {
+    m_serverRefused = std::move(refused);
+    return *this;
+  }
 
  private:
   LinkStep m_step;
@@ -78,6 +91,7 @@ class LinkError : public std::runtime_error {
   QString m_reason;
   QString m_device;
   QList<LineSettingAnswer> m_settings;
+  std::optional<ServerRefused> m_serverRefused;
 };
 
 }  // namespace zelqon

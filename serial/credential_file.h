@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/server_refusal.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
@@ -8,14 +10,6 @@
 #include <variant>
 
 namespace zelqon {
-
-// Why a certificate or key file gave nothing to use.
-enum class CredentialFileProblem {
-  Missing,
-  Unreadable,
-  TooLarge,       // far past any certificate chain or key: not read at all
-  NoCertificate,  // read, but holds no certificate in PEM form
-};
 
 // A certificate chain or a key is a few kilobytes; a file past this is none.
 constexpr qint64 kLargestCredentialFile = 256 * 1024;

@@ -46,9 +46,14 @@ NetworkPortService::NetworkPortService(NetworkAddress address, QObject* parent)
     : NetworkPortService(std::move(address), Timeouts{}, parent) {}
 
 NetworkPortService::NetworkPortService(NetworkAddress address, Timeouts timeouts, QObject* parent)
+    : NetworkPortService(std::move(address), TlsCredentials{}, timeouts, parent) {}
+
+NetworkPortService::NetworkPortService(NetworkAddress address, TlsCredentials credentials, Timeouts timeouts,
+                                       QObject* parent)
     : PortService(parent),
       m_address(std::move(address)),
       m_timeouts(timeouts),
+      m_credentials(std::move(credentials)),
       m_probe(m_timeouts.probeIdle, m_timeouts.confirm) {
   m_deadline.setParent(this);
   connect(&m_deadline, &PreciseDeadline::expired, this, [this] { handle(DeadlineExpired{}); });
@@ -147,9 +152,13 @@ void NetworkPortService::handle(const Event& event) {
             newConnection();
             setState(PortState::Connecting);
             m_deadline.start(m_timeouts.connect);
-            m_socket->connectToHost(m_address.host, m_address.port);
+            if (usesTls())
+              m_socket->connectToHostEncrypted(m_address.host, m_address.port);
+            else
+              m_socket->connectToHost(m_address.host, m_address.port);
             break;
           case PortState::Connecting:
+          case PortState::Securing:
           case PortState::Negotiating:
           case PortState::Open:
           case PortState::HungUp:
@@ -160,9 +169,34 @@ void NetworkPortService::handle(const Event& event) {
         switch (m_state) {
           case PortState::Connecting:
             setLinkOptions();
-            carryTheLine();
+            // Over TLS the handshake goes on by itself; the open's deadline still runs.
+            if (usesTls())
+              setState(PortState::Securing);
+            else
+              carryTheLine();
             break;
           case PortState::Closed:
+          case PortState::Securing:
+          case PortState::Negotiating:
+          case PortState::Open:
+          case PortState::HungUp:
+            break;
+        }
+      },
+      [&](const Encrypted&) {
+        switch (m_state) {
+          case PortState::Securing: {
+            // Weighed every time, errors or none: a certificate the system
+            // trusts is still refused when it is not the one kept.
+            const TrustDecision decision = weighServer();
+            if (const auto* refused = std::get_if<ServerRefused>(&decision))
+              failOpen(linkError(LinkStep::Open, LinkFault::ServerNotProven).withServerRefused(*refused));
+            else
+              carryTheLine();
+            break;
+          }
+          case PortState::Closed:
+          case PortState::Connecting:
           case PortState::Negotiating:
           case PortState::Open:
           case PortState::HungUp:
@@ -197,6 +231,7 @@ void NetworkPortService::handle(const Event& event) {
             break;
           case PortState::Closed:
           case PortState::Connecting:
+          case PortState::Securing:
           case PortState::HungUp:
             break;
         }
@@ -208,6 +243,12 @@ void NetworkPortService::handle(const Event& event) {
         switch (m_state) {
           case PortState::Connecting:
             refuseOpen(connectFault(failed.error), m_socket->errorString());
+            break;
+          case PortState::Securing:
+            // A plain server's first words (a Telnet greeting) end the handshake.
+            refuseOpen(failed.error == QAbstractSocket::SslHandshakeFailedError ? LinkFault::NotTls
+                                                                                : connectFault(failed.error),
+                       m_socket->errorString());
             break;
           case PortState::Negotiating:
             if (failed.error == QAbstractSocket::RemoteHostClosedError)
@@ -230,8 +271,12 @@ void NetworkPortService::handle(const Event& event) {
             // What the server said before it closed (ser2net: "Port already in use").
             takeIn(kReadBufferSize);
             const QString words = serverWords();
-            refuseOpen(saysInUse(words) ? LinkFault::PortInUse : LinkFault::ClosedAtOnce,
-                       words.isEmpty() ? m_socket->errorString() : words);
+            if (saysInUse(words))
+              refuseOpen(LinkFault::PortInUse, words);
+            else if (words.isEmpty())
+              refuseOpen(closedAfterHandshake(), m_socket->errorString());
+            else
+              refuseOpen(LinkFault::ClosedAtOnce, words);
             break;
           }
           case PortState::Open:
@@ -250,6 +295,7 @@ void NetworkPortService::handle(const Event& event) {
             break;
           case PortState::Closed:
           case PortState::Connecting:
+          case PortState::Securing:
           case PortState::HungUp:
             break;
         }
@@ -257,6 +303,7 @@ void NetworkPortService::handle(const Event& event) {
       [&](const DeadlineExpired&) {
         switch (m_state) {
           case PortState::Connecting:
+          case PortState::Securing:
             refuseOpen(LinkFault::NoAnswer);
             break;
           case PortState::Negotiating:
@@ -276,6 +323,7 @@ void NetworkPortService::handle(const Event& event) {
             break;
           case PortState::Closed:
           case PortState::Connecting:
+          case PortState::Securing:
           case PortState::Negotiating:
             break;
         }
@@ -284,6 +332,7 @@ void NetworkPortService::handle(const Event& event) {
         ++m_attempt;
         switch (m_state) {
           case PortState::Connecting:
+          case PortState::Securing:
           case PortState::Negotiating:
           case PortState::Open:
           case PortState::HungUp:
@@ -305,14 +354,48 @@ void NetworkPortService::newConnection() {
   m_unconfirmedBytes = 0;
   m_confirmation = Confirmation::TcpAcknowledgement;
   m_handedOver = 0;
-  m_socket = new QTcpSocket(this);
+  m_handshakeErrors.clear();
+  m_socket = new QSslSocket(this);
   m_socket->setReadBufferSize(kReadBufferSize);
-  connect(m_socket, &QTcpSocket::connected, this, [this] { handle(Connected{}); });
-  connect(m_socket, &QTcpSocket::readyRead, this, [this] { handle(BytesArrived{}); });
-  connect(m_socket, &QTcpSocket::errorOccurred, this,
+  connect(m_socket, &QSslSocket::connected, this, [this] { handle(Connected{}); });
+  connect(m_socket, &QSslSocket::readyRead, this, [this] { handle(BytesArrived{}); });
+  connect(m_socket, &QSslSocket::errorOccurred, this,
           [this](QAbstractSocket::SocketError error) { handle(SocketFailed{error}); });
-  connect(m_socket, &QTcpSocket::disconnected, this, [this] { handle(ServerClosed{}); });
-  connect(m_socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_handedOver += bytes; });
+  connect(m_socket, &QSslSocket::disconnected, this, [this] { handle(ServerClosed{}); });
+  if (!usesTls()) {
+    connect(m_socket, &QSslSocket::bytesWritten, this, [this](qint64 bytes) { m_handedOver += bytes; });
+    return;
+  }
+  // What the system takes over TLS is the encrypted records, handshake and all.
+  connect(m_socket, &QSslSocket::encryptedBytesWritten, this, [this](qint64 bytes) { m_handedOver += bytes; });
+  m_socket->setSslConfiguration(
+      serverTlsConfiguration(QSslConfiguration::defaultConfiguration(),
+                             m_credentials.serverCertificate ? &*m_credentials.serverCertificate : nullptr));
+  if (m_credentials.identity) {
+    m_socket->setLocalCertificate(m_credentials.identity->certificate);
+    m_socket->setPrivateKey(m_credentials.identity->key);
+  }
+  // The handshake is let through its errors only to show the certificate to
+  // decideServerTrust, which weighs them before anything is written.
+  connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+    m_handshakeErrors += errors;
+    m_socket->ignoreSslErrors();
+  });
+  connect(m_socket, &QSslSocket::encrypted, this, [this] { handle(Encrypted{}); });
+}
+
+TrustDecision NetworkPortService::weighServer() const {
+  const PresentedServer server{m_address.host, m_address.port, m_socket->peerCertificateChain(), m_handshakeErrors};
+  return decideServerTrust(server, m_credentials.serverCertificate ? &*m_credentials.serverCertificate : nullptr,
+                           TrustedServers(m_credentials.trustedFolder), QDateTime::currentDateTimeUtc());
+}
+
+LinkFault NetworkPortService::closedAfterHandshake() const {
+  if (!usesTls())
+    return LinkFault::ClosedAtOnce;
+  // A TLS server that checks this computer's certificate after the handshake
+  // (ser2net's clientauth) closes without a word when it finds none it allows.
+  return m_credentials.identity ? LinkFault::ClientCertificateRefused : LinkFault::ClientCertificateRequired;
 }
 
 void NetworkPortService::setLinkOptions() {
@@ -322,7 +405,8 @@ void NetworkPortService::setLinkOptions() {
 }
 
 bool NetworkPortService::allAcknowledged() const {
-  if (!m_socket || m_socket->bytesToWrite() > 0)
+  // Over TLS, the records not yet handed to the system are held apart from the text.
+  if (!m_socket || m_socket->bytesToWrite() > 0 || m_socket->encryptedBytesToWrite() > 0)
     return false;
   return sentBytes(m_socket->socketDescriptor(), m_handedOver) != SentBytes::Outstanding;
 }
@@ -394,7 +478,7 @@ void NetworkPortService::releaseConnection() {
   m_probe.stop();
   m_codec.reset();
   m_received.clear();
-  QTcpSocket* socket = std::exchange(m_socket, nullptr);
+  QSslSocket* socket = std::exchange(m_socket, nullptr);
   if (!socket)
     return;
   socket->disconnect(this);
@@ -407,7 +491,7 @@ void NetworkPortService::releaseConnection() {
   // throw away what it has not sent yet. Whatever a write left in Qt's
   // buffer goes out before the connection closes, bounded.
   socket->readAll();
-  connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+  connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
   QTimer::singleShot(m_timeouts.confirm, socket, [socket] {
     socket->abort();
     socket->deleteLater();

@@ -5,10 +5,11 @@
 #include "serial/port_service.h"
 #include "serial/precise_deadline.h"
 #include "serial/rfc2217_codec.h"
+#include "serial/tls_credentials.h"
 #include "serial/write_confirmation.h"
 
 #include <QPointer>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 
 #include <chrono>
@@ -33,6 +34,10 @@ namespace zelqon {
 // that did not answer the one asked while negotiating, and every tcp://
 // server, confirms by acknowledging every byte at the TCP level.
 //
+// With rfc2217+tls:// and tcp+tls:// the connection is TLS 1.2 or later, and
+// the server must prove who it is (decideServerTrust) before a byte of the
+// program's goes to it; all of the above holds over TLS alike.
+//
 // A link that goes silent without closing is noticed: over rfc2217 an idle
 // open port asks for a TIMING-MARK now and then and counts the link lost when
 // none comes back; over tcp:// the system's keepalive and its limit on
@@ -55,6 +60,7 @@ class NetworkPortService final : public PortService {
 
   explicit NetworkPortService(NetworkAddress address, QObject* parent = nullptr);
   NetworkPortService(NetworkAddress address, Timeouts timeouts, QObject* parent = nullptr);
+  NetworkPortService(NetworkAddress address, TlsCredentials credentials, Timeouts timeouts, QObject* parent = nullptr);
   ~NetworkPortService() override;
 
   [[nodiscard]] PortState state() const override { return m_state; }
@@ -76,25 +82,29 @@ class NetworkPortService final : public PortService {
   // transition and is the only place the state changes; where no arrow
   // leaves a state for an event, the state stays as it is.
   //
-  //           open               connected, rfc2217            every setting confirmed
-  //   Closed -------> Connecting --------------------> Negotiating ----------------------> Open
-  //   ^ ^ ^             |    |                              |                              ^ | |
-  //   | | |             |    +------------------------------|------ connected, tcp --------+ | |
-  //   | | |  not found, |                                   | refused, settings changed,     | |
-  //   | | |  refused,   |                                   | closed, failed,                | |
-  //   | | |  failed, no |                                   | no answer in time              | |
-  //   | | |  answer in  |                                   |                                | |
-  //   | | |  time       |                                   |                                | |
-  //   | | +-------------+-----------------------------------+  (openFailed)                  | |
-  //   | |                     a write failed, the link went silent (hungUp)                  | |
-  //   | +------------------------------------------------------------------------------------+ |
-  //   |                                                                   the server closed    |
-  //   |                                                                                        v
-  //   +-- the loss told (hungUp): from the event loop, or by the call that meets it first -- HungUp
+  //                            connected, TLS             trusted
+  //                         +-----------------> Securing ------------+
+  //           open          |                      |                 v    rfc2217        every setting confirmed
+  //   Closed -------> Connecting - connected, plain -------> (the line) ------> Negotiating ----------------> Open
+  //   ^ ^ ^             |                          |                 |  tcp            |                    ^ | |
+  //   | | |             |                          |                 +-----------------|--------------------+ | |
+  //   | | |  not found, |  not TLS, not trusted,   |          refused, settings        |                      | |
+  //   | | |  refused,   |  closed, no answer in    |          changed, closed,         |                      | |
+  //   | | |  failed, no |  time                    |          failed, no answer        |                      | |
+  //   | | |  answer in  |                          |          in time                  |                      | |
+  //   | | |  time       |                          |                                   |                      | |
+  //   | | +-------------+--------------------------+-----------------------------------+  (openFailed)        | |
+  //   | |                     a write failed, the link went silent (hungUp)                                   | |
+  //   | +-------------------------------------------------------------------------------------------------------+ |
+  //   |                                                                   the server closed                        |
+  //   |                                                                                                            v
+  //   +-- the loss told (hungUp): from the event loop, or by the call that meets it first -------------------- HungUp
   //
   //   close: Closed from any state.
   struct OpenRequested {};
   struct Connected {};
+  // The TLS handshake is done; the server is not trusted yet.
+  struct Encrypted {};
   struct BytesArrived {};
   struct SocketFailed {
     QAbstractSocket::SocketError error;
@@ -106,8 +116,8 @@ class NetworkPortService final : public PortService {
     LinkError error;
   };
   struct CloseRequested {};
-  using Event = std::variant<OpenRequested, Connected, BytesArrived, SocketFailed, ServerClosed, DeadlineExpired,
-                             LossTold, CloseRequested>;
+  using Event = std::variant<OpenRequested, Connected, Encrypted, BytesArrived, SocketFailed, ServerClosed,
+                             DeadlineExpired, LossTold, CloseRequested>;
   void handle(const Event& event);
 
   // A socket of its own for a new attempt, nothing kept from the last.
@@ -130,13 +140,20 @@ class NetworkPortService final : public PortService {
   [[nodiscard]] LinkError lostError(LinkStep step) const;
   [[nodiscard]] QString serverWords() const;
   [[nodiscard]] bool usesRfc2217() const { return m_address.protocol == NetworkProtocol::Rfc2217; }
+  [[nodiscard]] bool usesTls() const { return m_address.security == NetworkSecurity::Tls; }
+  // Whether the server showed who it is as the credentials ask.
+  [[nodiscard]] TrustDecision weighServer() const;
+  // A server that closed with nothing to say, past the TLS handshake.
+  [[nodiscard]] LinkFault closedAfterHandshake() const;
 
   NetworkAddress m_address;
   Timeouts m_timeouts;
-  QPointer<QTcpSocket> m_socket;  // one per connection; a child of this service
-  PreciseDeadline m_deadline;     // runs only while connecting and negotiating
-  QTimer m_drainTimer;            // runs only while a drain is asked for
-  QTimer m_linkTimer;             // runs only while the probe is on
+  TlsCredentials m_credentials;
+  QPointer<QSslSocket> m_socket;       // one per connection, encrypted or not; a child of this service
+  QList<QSslError> m_handshakeErrors;  // weighed by decideServerTrust once the handshake is done
+  PreciseDeadline m_deadline;          // runs only while connecting and negotiating
+  QTimer m_drainTimer;                 // runs only while a drain is asked for
+  QTimer m_linkTimer;                  // runs only while the probe is on
   std::optional<Rfc2217Codec> m_codec;
   WriteConfirmation m_drain;
   LinkProbe m_probe;
@@ -144,7 +161,7 @@ class NetworkPortService final : public PortService {
   Confirmation m_confirmation = Confirmation::TcpAcknowledgement;
   QByteArray m_received;          // decoded, not yet read
   qint64 m_unconfirmedBytes = 0;  // written since the last drain was asked for
-  qint64 m_handedOver = 0;        // bytes the system has taken on this connection
+  qint64 m_handedOver = 0;        // bytes the system has taken on this connection, encrypted over TLS
   // Counts opens and closes, so that news told from the event loop is
   // dropped once the attempt it belongs to is over.
   quint64 m_attempt = 0;

@@ -7,9 +7,10 @@
 
 namespace zelqon {
 
-// Where a port stands. A network port passes through Connecting (and
-// Negotiating, where the server must agree to the line settings) on its way
-// to Open; a serial port opens at once.
+// Where a port stands. A network port passes through Connecting (Securing,
+// where a TLS server must prove who it is, and Negotiating, where the server
+// must agree to the line settings) on its way to Open; a serial port opens
+// at once.
 //
 // HungUp: the open port's device or server went away, and the loss has not
 // been told yet. It is told once, by hungUp() from the event loop or by the
@@ -17,7 +18,7 @@ namespace zelqon {
 // then. In HungUp, readAllPending() still returns what arrived before the
 // loss; once nothing is left, it and writeText() and open() tell the loss and
 // raise it (DeviceGone, ConnectionLost or LinkSilent).
-enum class PortState { Closed, Connecting, Negotiating, Open, HungUp };
+enum class PortState { Closed, Connecting, Securing, Negotiating, Open, HungUp };
 
 // How an open ended: at once, or later from the event loop.
 enum class OpenProgress { Open, Pending };

@@ -14,15 +14,6 @@
 
 namespace zelqon {
 
-// What the operator is shown of a certificate to decide whether to trust it.
-struct CertificateFacts {
-  QString subject;
-  QString issuer;
-  QDateTime notBefore;
-  QDateTime notAfter;
-  QString fingerprint;  // see certificateFingerprint
-};
-
 // "SHA256:" and the unpadded base64 of the SHA-256 of the certificate's DER
 // bytes, as ssh shows a key; the one form the program shows and reads.
 [[nodiscard]] QString certificateFingerprint(const QSslCertificate& certificate);
@@ -92,28 +83,8 @@ enum class TrustedBy {
   KeptBefore,      // the one kept when the operator trusted this server
 };
 
-enum class TrustRefusal {
-  NotTrusted,         // nothing vouches for it: the first contact, or not what the configured file names
-  Expired,            // past its "not after"
-  NotYetValid,        // before its "not before"
-  WrongName,          // signed by a trusted authority but for another host
-  Changed,            // differs from the one kept for this server
-  BadConfiguredFile,  // the configured file gave no certificate
-  DamagedKeptFile,    // the kept file is no single certificate
-};
-
 struct ServerTrusted {
   TrustedBy how;
-};
-
-struct ServerRefused {
-  TrustRefusal cause;
-  QString host;
-  quint16 port = 0;
-  CertificateFacts presented;                        // empty when the server showed none
-  std::optional<CertificateFacts> kept;              // Changed: the one kept before
-  QString file;                                      // the configured or the kept file, when one is to blame
-  std::optional<CredentialFileProblem> fileProblem;  // BadConfiguredFile
 };
 
 using TrustDecision = std::variant<ServerTrusted, ServerRefused>;

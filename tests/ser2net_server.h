@@ -9,7 +9,39 @@
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QThread>
+
+// A certificate and its key, `name`.crt and `name`.key in `dir`, made by the
+// openssl command, the key readable by its owner alone: self-signed, or
+// signed by `signer` (a name made before) for the address 127.0.0.1.
+inline bool makeCertificate(const QTemporaryDir& dir, const QString& name, const QString& commonName,
+                            const QString& signer = {}) {
+  const QString key = dir.filePath(name + ".key");
+  QStringList arguments{"req",
+                        "-x509",
+                        "-newkey",
+                        "ec",
+                        "-pkeyopt",
+                        "ec_paramgen_curve:P-256",
+                        "-nodes",
+                        "-keyout",
+                        key,
+                        "-out",
+                        dir.filePath(name + ".crt"),
+                        "-days",
+                        "2",
+                        "-subj",
+                        "/CN=" + commonName};
+  if (!signer.isEmpty())
+    arguments << "-addext"
+              << "subjectAltName=IP:127.0.0.1"
+              << "-CA" << dir.filePath(signer + ".crt") << "-CAkey" << dir.filePath(signer + ".key");
+  QProcess openssl;
+  openssl.start("openssl", arguments);
+  return openssl.waitForFinished(10000) && openssl.exitCode() == 0 &&
+         QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner);
+}
 
 class Ser2netServer {
  public:
@@ -17,17 +49,27 @@ class Ser2netServer {
   enum class Mode { Rfc2217, RawTcp };
 
   // `line` is ser2net's own setting of the serial side, e.g. "9600e72".
-  Ser2netServer(Mode mode, const QString& device, const QString& line) {
+  // `tls`, when given, is what ser2net's ssl takes: "key=K,cert=C", with
+  // ",clientauth" the client's certificate must be one of
+  // `authdir`/<its common name>/allowed_certs.
+  Ser2netServer(Mode mode, const QString& device, const QString& line, const QString& tls = {},
+                const QString& authdir = {}) {
     QTcpServer probe;
     m_port = probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
-    m_address = QStringLiteral("%1://127.0.0.1:%2").arg(mode == Mode::Rfc2217 ? "rfc2217" : "tcp").arg(m_port);
+    const QString security = tls.isEmpty() ? QString() : QStringLiteral("+tls");
+    m_address =
+        QStringLiteral("%1%2://127.0.0.1:%3").arg(mode == Mode::Rfc2217 ? "rfc2217" : "tcp", security).arg(m_port);
+    const QString layers =
+        QStringLiteral("%1%2tcp").arg(mode == Mode::Rfc2217 ? "telnet(rfc2217)," : "",
+                                      tls.isEmpty() ? QString() : QStringLiteral("ssl(%1),").arg(tls));
     // -n: in the foreground; -u: no UUCP lock; -Y: the configuration, '#' for a new line.
-    m_arguments =
-        QStringList{"-n", "-u", "-Y",
-                    QStringLiteral("connection: &c#  accepter: %1,127.0.0.1,%2#  connector: serialdev,%3,%4,local")
-                        .arg(mode == Mode::Rfc2217 ? "telnet(rfc2217),tcp" : "tcp")
-                        .arg(m_port)
-                        .arg(device, line)};
+    m_arguments = QStringList{
+        "-n", "-u", "-Y",
+        QStringLiteral("connection: &c#  accepter: %1,127.0.0.1,%2#  connector: serialdev,%3,%4,local%5")
+            .arg(layers)
+            .arg(m_port)
+            .arg(device, line,
+                 authdir.isEmpty() ? QString() : QStringLiteral("#  options:#    authdir: %1").arg(authdir))};
     m_process.setProcessChannelMode(QProcess::MergedChannels);
   }
   ~Ser2netServer() { stop(); }

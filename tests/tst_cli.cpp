@@ -6,6 +6,7 @@
 #include "ser2net_server.h"
 #include "test_support.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -19,7 +20,8 @@ using namespace zelqon;
 
 namespace {
 
-constexpr int kUsage = 2, kNoSuchPort = 3, kAccessDenied = 4, kIoFailure = 5, kConnectionLost = 6, kInterrupted = 130;
+constexpr int kUsage = 2, kNoSuchPort = 3, kAccessDenied = 4, kIoFailure = 5, kConnectionLost = 6, kNotProven = 7,
+              kInterrupted = 130;
 
 struct Run {
   int status = -1;  // -1: crashed or still running
@@ -75,7 +77,14 @@ QString exampleWith(const QTemporaryDir& dir, const QString& name, const QByteAr
   return writeFile(copy, readFile(QStringLiteral(ZELQON_EXAMPLE_PROFILE)).replace(from, to)) ? copy : QString();
 }
 
+// A TLS test's server, and the certificate kept for it before.
+enum class Server { Plain, Tls, ClientAuth };
+enum class Kept { None, Own, Other };
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Server)
+Q_DECLARE_METATYPE(Kept)
 
 class CliTest : public QObject {
   Q_OBJECT
@@ -282,6 +291,90 @@ class CliTest : public QObject {
     QVERIFY2(waitForError(*apply, err, QStringLiteral("porta %1").arg(named), 5000), qPrintable(err));
     interrupt(*apply);
     QCOMPARE(finish(*apply, 5000).status, kNoSuchPort);
+  }
+
+  // Over TLS through Debian's ser2net: the server proves itself by the
+  // certificate given or kept before a byte goes out, and asks this
+  // computer's when it has clientauth. "@name" stands for a file the test
+  // makes: s (the server's own, "host-ser2net"), c (allowed by clientauth),
+  // o (another of each name), open.key (c.key readable by all).
+  void tlsServersProveThemselves_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<Kept>("kept");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    const QStringList own{"--server-cert", "@s.crt"};
+    const QStringList client = own + QStringList{"--client-cert", "@c.crt", "--client-key", "@c.key"};
+    const auto row = [](const char* name, const char* form, Server server, Kept kept, const QStringList& arguments,
+                        int status, const QString& said) {
+      QTest::newRow(name) << QString(form) << server << kept << arguments << status << said;
+    };
+    row("its own certificate given", "rfc2217+tls", Server::Tls, Kept::None, own, 0, {});
+    row("its own certificate given, tcp", "tcp+tls", Server::Tls, Kept::None, own, 0, {});
+    row("the certificate kept", "rfc2217+tls", Server::Tls, Kept::Own, {}, 0, {});
+    row("an unknown server", "rfc2217+tls", Server::Tls, Kept::None, {}, kNotProven, "ainda não confia");
+    row("a changed certificate", "tcp+tls", Server::Tls, Kept::Other, {}, kNotProven, "mudou");
+    row("another certificate given", "rfc2217+tls", Server::Tls, Kept::Own, {"--server-cert", "@o.crt"}, kNotProven,
+        "não é o de");
+    row("an allowed client", "rfc2217+tls", Server::ClientAuth, Kept::None, client, 0, {});
+    row("no client certificate", "rfc2217+tls", Server::ClientAuth, Kept::None, own, kAccessDenied,
+        "O servidor exige um certificado deste computador");
+    row("a client not allowed", "rfc2217+tls", Server::ClientAuth, Kept::None,
+        own + QStringList{"--client-cert", "@o.crt", "--client-key", "@o.key"}, kAccessDenied,
+        "não aceitou o certificado");
+    row("a key others may read", "rfc2217+tls", Server::ClientAuth, Kept::None,
+        own + QStringList{"--client-cert", "@c.crt", "--client-key", "@open.key"}, kAccessDenied, "chmod 600");
+    row("a plain form to a TLS port", "rfc2217", Server::Tls, Kept::None, {}, kAccessDenied, "cifrada");
+    row("a TLS form to a plain port", "rfc2217+tls", Server::Plain, Kept::None, {}, kIoFailure, "não fala TLS");
+    row("certificates with a plain form", "rfc2217", Server::Plain, Kept::None, own, kUsage, "só para");
+  }
+
+  void tlsServersProveThemselves() {
+    QFETCH(QString, form);
+    QFETCH(Server, server);
+    QFETCH(Kept, kept);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    QVERIFY(makeCertificate(dir, "s", "host-ser2net") && makeCertificate(dir, "c", "operador") &&
+            makeCertificate(dir, "o", "operador"));
+    QVERIFY(QFile::copy(dir.filePath("c.key"), dir.filePath("open.key")) &&
+            QFile::setPermissions(dir.filePath("open.key"), QFile::ReadOwner | QFile::ReadOther));
+    const QString allowed = dir.filePath("auth/operador/allowed_certs");
+    QVERIFY(QDir().mkpath(allowed) && QFile::copy(dir.filePath("c.crt"), allowed + "/c.crt") &&
+            QProcess::execute("openssl", {"rehash", allowed}) == 0);
+    const QString tls = QStringLiteral("key=%1,cert=%2").arg(dir.filePath("s.key"), dir.filePath("s.crt"));
+    PtyPeer controller;
+    Ser2netServer ser2net(
+        form.startsWith("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217, controller.slavePath(),
+        QStringLiteral("19200n81"),
+        server == Server::Plain ? QString() : tls + (server == Server::ClientAuth ? ",clientauth" : ""),
+        dir.filePath("auth"));
+    QVERIFY2(ser2net.start(), ser2net.output().constData());
+    // The certificates kept for this user, in a configuration folder of the test's own.
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    const QString keptFolder = dir.filePath("config/zelqon/servidores");
+    if (kept != Kept::None)
+      QVERIFY(QDir().mkpath(keptFolder) &&
+              QFile::copy(dir.filePath(kept == Kept::Own ? "s.crt" : "o.crt"),
+                          QStringLiteral("%1/127.0.0.1_%2.pem").arg(keptFolder).arg(ser2net.port())));
+    for (QString& argument : arguments)
+      if (argument.startsWith('@'))
+        argument = dir.filePath(argument.mid(1));
+    const Run result = run(QStringList{"send", "1", "--no-record", "--port",
+                                       QStringLiteral("%1://127.0.0.1:%2").arg(form).arg(ser2net.port())} +
+                           arguments);
+    qunsetenv("XDG_CONFIG_HOME");
+    QVERIFY2(result.status == status && result.err.contains(said), qPrintable(result.err));
+    const QByteArray message = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;";
+    const QByteArray received = controller.receive(message.size(), status == 0 ? 5000 : 300);
+    if (status == 0)
+      QCOMPARE(received, message);
+    else  // a plain server passes on what the TLS handshake began with, and no more
+      QVERIFY2(server == Server::Plain ? !received.contains("Radio=") : received.isEmpty(), received.constData());
   }
 
   // Through Debian's ser2net, as at a site: apply keeps its 3 s pauses over

@@ -14,6 +14,7 @@
 #include "test_support.h"
 
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -72,7 +73,15 @@ QList<Burst> listen(const PtyPeer& controller, const std::function<bool()>& done
 }
 
 // The story a site's link tells.
-enum class Story { Apply, SilentWhilePolled, LostDuringPause, SilentDuringSend, OneShots, InterruptedFactory };
+enum class Story {
+  Apply,
+  SilentWhilePolled,
+  LostDuringPause,
+  SilentDuringSend,
+  OneShots,
+  InterruptedFactory,
+  ChangedCertificate
+};
 
 }  // namespace
 
@@ -303,6 +312,9 @@ void NetworkTest::overRealLinks_data() {
   QTest::newRow("one-shot sends, rfc2217") << "rfc2217" << 0 << Story::OneShots;
   QTest::newRow("one-shot sends, tcp") << "tcp" << 0 << Story::OneShots;
   QTest::newRow("factory interrupted at its first write") << "rfc2217" << 0 << Story::InterruptedFactory;
+  QTest::newRow("one-shot sends, tcp+tls") << "tcp+tls" << 0 << Story::OneShots;
+  QTest::newRow("server lost during a pause, rfc2217+tls") << "rfc2217+tls" << 0 << Story::LostDuringPause;
+  QTest::newRow("a changed certificate the system trusts") << "rfc2217+tls" << 0 << Story::ChangedCertificate;
   // clang-format on
 }
 
@@ -311,11 +323,29 @@ void NetworkTest::overRealLinks() {
   QFETCH(int, maxDelayMs);
   QFETCH(Story, story);
   PtyPeer controller;
-  Ser2netServer server(scheme == QLatin1String("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
-                       controller.slavePath(), QStringLiteral("19200n81"));
+  // Over TLS an authority the test adds to the system's signs the server's
+  // certificate for 127.0.0.1, and another one as well.
+  const bool tls = scheme.endsWith(QLatin1String("+tls"));
+  QTemporaryDir dir;
+  if (tls) {
+    QVERIFY(makeCertificate(dir, "ca", "ca") && makeCertificate(dir, "s", "127.0.0.1", "ca") &&
+            makeCertificate(dir, "o", "127.0.0.1", "ca"));
+    QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+    system.addCaCertificates(dir.filePath("ca.crt"));
+    QSslConfiguration::setDefaultConfiguration(system);
+  }
+  Ser2netServer server(
+      scheme.startsWith(QLatin1String("tcp")) ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
+      controller.slavePath(), QStringLiteral("19200n81"),
+      tls ? QStringLiteral("key=%1,cert=%2").arg(dir.filePath("s.key"), dir.filePath("s.crt")) : QString());
   QVERIFY2(server.start(), server.output().constData());
   LinkRelay relay(server.port(), 860, maxDelayMs);
   ControllerEngine engine{PortCatalog()};
+  const NetworkAddress address = *parseNetworkAddress(relay.address(qPrintable(scheme)));
+  const TrustedServers kept(dir.filePath("kept"));
+  if (story == Story::ChangedCertificate)
+    QVERIFY(!kept.keep(address.host, address.port, QSslCertificate::fromPath(dir.filePath("o.crt")).value(0)));
+  engine.setTlsCredentials({std::nullopt, dir.filePath("kept"), std::nullopt});
   // Shortened: the proof is that the controller sees no gap under the pause.
   constexpr auto kGap = 1000ms;
   engine.setCommandGap(kGap);
@@ -328,7 +358,7 @@ void NetworkTest::overRealLinks() {
     losses.append({error, describeConnectionLost(error, engine.afterLoss())});
   });
   QObject::connect(&engine, &ControllerEngine::written, [&](const QByteArray& bytes) { written += bytes; });
-  (void)engine.changePort(*parseNetworkAddress(relay.address(qPrintable(scheme))));
+  (void)engine.changePort(address);
   const auto idle = [&] { return !engine.isBusy(); };
   // As zelqon-cli ends a one-shot run: the port closes as soon as the operation ends.
   const auto closedWhenIdle = [&] {
@@ -411,6 +441,15 @@ void NetworkTest::overRealLinks() {
       QVERIFY_CONTAINS(describeFailure(failures[0]), QStringLiteral("Comandos enviados: 1 de 4"));
       break;
     }
+    case Story::ChangedCertificate:
+      // Refused before a byte goes out, though the handshake found nothing wrong.
+      QCOMPARE(engine.openPort(), OperationStart::Started);
+      QTRY_VERIFY(idle());
+      QCOMPARE(failures.size(), 1);
+      QVERIFY(failures[0].error.serverRefused() && failures[0].error.serverRefused()->cause == TrustRefusal::Changed);
+      QVERIFY_CONTAINS(describeFailure(failures[0]), QStringLiteral("mudou"));
+      QCOMPARE(controller.receive(1, 300), QByteArray());
+      break;
     case Story::OneShots:
       // Closed as soon as each send ends, with the controller's side read
       // only every 30 ms: ser2net throws away what its line still holds
