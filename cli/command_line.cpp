@@ -24,6 +24,7 @@ enum class Option {
   ServerCert,
   ClientCert,
   ClientKey,
+  Fingerprint,
   Cor,
   Ptt,
   Debounce,
@@ -33,7 +34,7 @@ enum class Option {
   NoRecord,
   Record
 };
-constexpr std::size_t kOptionCount = 12;
+constexpr std::size_t kOptionCount = 13;
 
 struct OptionEntry {
   Option option;
@@ -43,7 +44,7 @@ struct OptionEntry {
 };
 
 // What a command takes after its name.
-enum class Argument { None, Radio, Profile };
+enum class Argument { None, Radio, Profile, Address };
 
 class Reader;
 
@@ -80,6 +81,11 @@ const std::array<OptionEntry, kOptionCount>& optionTable() {
        {QStringLiteral("client-key")},
        "a chave privada (PEM, sem senha, legível só pelo dono) de --client-cert.",
        "arquivo"},
+      {Option::Fingerprint,
+       {QStringLiteral("fingerprint")},
+       "a impressão digital do certificado do servidor, SHA256:..., como trust a mostra: guarda o certificado "
+       "sem perguntar quando é a mesma.",
+       "impressão"},
       {Option::Cor,
        {QStringLiteral("cor")},
        "nível ativo da entrada COR do rádio, alto ou baixo (ou 1 e 0). Padrão: alto.",
@@ -115,6 +121,8 @@ const std::array<OptionEntry, kOptionCount>& optionTable() {
 
 const QList<CommandEntry>& commandTable();
 
+const QString kTlsForms = QStringLiteral("rfc2217+tls:// ou tcp+tls://");
+
 QString argumentName(Argument argument) {
   switch (argument) {
     case Argument::None:
@@ -123,6 +131,8 @@ QString argumentName(Argument argument) {
       return QStringLiteral("RÁDIO");
     case Argument::Profile:
       return QStringLiteral("PERFIL");
+    case Argument::Address:
+      return QStringLiteral("ENDEREÇO");
   }
   return {};
 }
@@ -188,7 +198,9 @@ QString description() {
     const QString head = QString::fromLatin1(entry.name) + QLatin1Char(' ') + argumentName(entry.argument);
     QString help = QString::fromUtf8(entry.help);
     help.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(16, QLatin1Char(' ')));
-    text += QStringLiteral("  %1%2\n").arg(head.leftJustified(14), help);
+    // A head too long for its column puts the help on the next line.
+    const QString column = head.size() < 14 ? head.leftJustified(14) : head + QLatin1Char('\n') + QString(16, ' ');
+    text += QStringLiteral("  %1%2\n").arg(column, help);
   }
   const auto recorded = [](const CommandEntry& entry) { return entry.options.contains(Option::Record); };
   return text + QLatin1Char('\n') + kProfileText.arg(namesOf(recorded, QStringLiteral(" e ")));
@@ -269,10 +281,11 @@ class Reader {
     }
     m_parser.addPositionalArgument(QStringLiteral("comando"), commandNames(QStringLiteral(" ou ")) + QLatin1Char('.'),
                                    QStringLiteral("comando"));
-    m_parser.addPositionalArgument(QStringLiteral("argumento"),
-                                   QStringLiteral("%1: o rádio programado, de 1 a 4; %2: o perfil.")
-                                       .arg(namesTaking(Argument::Radio), namesTaking(Argument::Profile)),
-                                   QStringLiteral("[RÁDIO|PERFIL]"));
+    m_parser.addPositionalArgument(
+        QStringLiteral("argumento"),
+        QStringLiteral("%1: o rádio programado, de 1 a 4; %2: o perfil; %3: o servidor.")
+            .arg(namesTaking(Argument::Radio), namesTaking(Argument::Profile), namesTaking(Argument::Address)),
+        QStringLiteral("[RÁDIO|PERFIL|ENDEREÇO]"));
   }
 
   ParseResult parse(const QStringList& arguments) {
@@ -315,9 +328,15 @@ class Reader {
     }
     const qsizetype expected = entry->argument == Argument::None ? 1 : 2;
     if (positional.size() < expected) {
-      throw Refused(entry->argument == Argument::Radio
-                        ? QStringLiteral("%1 precisa do número do rádio, de 1 a 4.").arg(name)
-                        : QStringLiteral("%1 precisa do arquivo do perfil (.zelqon).").arg(name));
+      switch (entry->argument) {
+        case Argument::Radio:
+          throw Refused(QStringLiteral("%1 precisa do número do rádio, de 1 a 4.").arg(name));
+        case Argument::Profile:
+          throw Refused(QStringLiteral("%1 precisa do arquivo do perfil (.zelqon).").arg(name));
+        case Argument::Address:
+        case Argument::None:
+          throw Refused(QStringLiteral("%1 precisa do endereço do servidor (%2).").arg(name, kTlsForms));
+      }
     }
     if (positional.size() > expected)
       throw Refused(QStringLiteral("argumento a mais: \"%1\".").arg(positional.at(expected)));
@@ -371,6 +390,20 @@ class Reader {
     if (!read.profile)
       throw Refused(describeProfileProblem(read.problem));
     return std::move(*read.profile);
+  }
+
+  [[nodiscard]] TrustServer readTrust(const QString& text) const {
+    const auto address = parseNetworkAddress(text);
+    if (!address || address->security != NetworkSecurity::Tls)
+      throw Refused(QStringLiteral("trust: \"%1\" não é um endereço %2.").arg(text, kTlsForms));
+    TrustServer trust{*address, std::nullopt};
+    if (isSet(Option::Fingerprint)) {
+      if (!value(Option::Fingerprint).startsWith(QLatin1String("SHA256:")))
+        throw Refused(QStringLiteral("--fingerprint: use a forma SHA256:..., como trust a mostra, não \"%1\".")
+                          .arg(value(Option::Fingerprint)));
+      trust.fingerprint = value(Option::Fingerprint);
+    }
+    return trust;
   }
 
   [[nodiscard]] Monitor readMonitor() const {
@@ -502,6 +535,15 @@ const QList<CommandEntry>& commandTable() {
        "Envia o comando Atualizar, como o botão da janela: os nove\n"
        "caracteres, sem fim de linha.",
        [](const Reader&, const QString&) -> Work { return SendAtualizar{}; }},
+      {"trust",
+       Argument::Address,
+       {Fingerprint},
+       "Mostra o certificado do servidor rfc2217+tls:// ou tcp+tls://\n"
+       "(assunto, emissor, validade e impressão digital) e o guarda para\n"
+       "as próximas conexões depois de um \"s\" digitado no terminal, ou\n"
+       "quando a impressão digital é a de --fingerprint; nada é escrito\n"
+       "ao servidor.",
+       [](const Reader& reader, const QString& address) -> Work { return reader.readTrust(address); }},
   };
   return table;
 }

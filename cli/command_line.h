@@ -29,7 +29,12 @@ struct Monitor {
   std::optional<int> seconds;  // none runs until stopped
 };
 struct SendAtualizar {};
-using Work = std::variant<ListPorts, CheckProfile, SendRadio, SendFactory, ApplyProfile, Monitor, SendAtualizar>;
+struct TrustServer {
+  NetworkAddress address;              // a TLS form
+  std::optional<QString> fingerprint;  // --fingerprint: kept when it is the server's, without asking
+};
+using Work =
+    std::variant<ListPorts, CheckProfile, SendRadio, SendFactory, ApplyProfile, Monitor, SendAtualizar, TrustServer>;
 
 // Where the session record goes: the daily files of the per-user folder, one
 // given file, or nowhere.

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace zelqon::cli {
@@ -42,5 +44,21 @@ void printNotice(const QString& text) {
 }
 
 void printError(const QString& text) { printNotice(QStringLiteral("zelqon-cli: ") + text); }
+
+bool standardInputIsTerminal() {
+#ifdef Q_OS_WIN
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return ::isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+QString askLine(const QString& prompt) {
+  const QByteArray bytes = prompt.toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+  std::fflush(stderr);
+  char line[256] = {};
+  return std::fgets(line, sizeof line, stdin) ? QString::fromUtf8(line).trimmed() : QString();
+}
 
 }  // namespace zelqon::cli

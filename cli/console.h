@@ -22,4 +22,10 @@ void printError(const QString& text);
 // Writes `text` and a line break to standard error.
 void printNotice(const QString& text);
 
+// Whether standard input is a terminal, where an operator can answer.
+[[nodiscard]] bool standardInputIsTerminal();
+// Writes `prompt` to standard error and reads one line typed back, trimmed;
+// a long line is cut.
+[[nodiscard]] QString askLine(const QString& prompt);
+
 }  // namespace zelqon::cli

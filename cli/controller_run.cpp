@@ -5,6 +5,7 @@
 #include "engine/controller_engine.h"
 #include "engine/operator_text.h"
 #include "engine/record_text.h"
+#include "engine/tls_text.h"
 #include "protocol/overloaded.h"
 #include "protocol/programming_message.h"
 #include "record/session_record.h"
@@ -167,6 +168,42 @@ ExitStatus deliver(const Request& request, const QStringList& messages,
   return status;
 }
 
+// Shows the certificate a TLS server presents and keeps it for this user once
+// the operator has confirmed it: "s" typed on a terminal, or the fingerprint
+// given beforehand.
+ExitStatus trustServer(const TrustServer& trust) {
+  const NetworkAddress& address = trust.address;
+  const auto chain = fetchServerChain(address.host, address.port, std::chrono::seconds(10));
+  if (const auto* reason = std::get_if<QString>(&chain)) {
+    printError(QStringLiteral("o servidor %1 não mostrou um certificado: %2").arg(address.text(), *reason));
+    return ExitStatus::IoFailure;
+  }
+  const QSslCertificate leaf = std::get<QList<QSslCertificate>>(chain).constFirst();
+  const CertificateFacts facts = certificateFacts(leaf);
+  writeOut((describeCertificateFacts(facts) + QLatin1Char('\n')).toUtf8());
+  if (trust.fingerprint) {
+    if (*trust.fingerprint != facts.fingerprint) {
+      printError(
+          QStringLiteral("a impressão digital do servidor não é %1; nada foi guardado.").arg(*trust.fingerprint));
+      return ExitStatus::ServerNotProven;
+    }
+  } else if (!standardInputIsTerminal()) {
+    printError(QStringLiteral("sem terminal para confirmar e sem --fingerprint; nada foi guardado."));
+    return ExitStatus::ServerNotProven;
+  } else if (askLine(QStringLiteral("Confira a impressão digital com a do servidor. Digite s para confiar nele e "
+                                    "guardar o certificado: ")) != QLatin1String("s")) {
+    printNotice(QStringLiteral("Nada foi guardado."));
+    return ExitStatus::ServerNotProven;
+  }
+  const TrustedServers store(TrustedServers::userFolder());
+  if (const auto failure = store.keep(address.host, address.port, leaf)) {
+    printError(describeKeepFailure(*failure));
+    return ExitStatus::IoFailure;
+  }
+  printNotice(QStringLiteral("Certificado guardado em %1.").arg(store.pathFor(address.host, address.port)));
+  return ExitStatus::Ok;
+}
+
 }  // namespace
 
 ExitStatus runRequest(const Request& request) {
@@ -194,6 +231,7 @@ ExitStatus runRequest(const Request& request) {
               messages.append(factoryMessage(radio));
             return deliver(request, messages, [](ControllerEngine& engine) { return engine.sendFactoryProgramming(); });
           },
+          [](const TrustServer& trust) { return trustServer(trust); },
           [&request](const SendAtualizar&) {
             return deliver(request, {kAtualizarCommand},
                            [](ControllerEngine& engine) { return engine.sendAtualizarCommand(); });

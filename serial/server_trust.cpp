@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QSaveFile>
+#include <QSslSocket>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -146,6 +147,23 @@ TrustDecision decideServerTrust(const PresentedServer& server, const ServerCerti
     return refused;
   }
   return ServerTrusted{TrustedBy::SystemStore};
+}
+
+std::variant<QList<QSslCertificate>, QString> fetchServerChain(const QString& host, quint16 port,
+                                                               std::chrono::milliseconds timeout) {
+  QSslSocket socket;
+  socket.setSslConfiguration(serverTlsConfiguration(QSslConfiguration::defaultConfiguration(), nullptr));
+  // Through its errors only to see the certificate: the socket is dropped unwritten.
+  QObject::connect(&socket, &QSslSocket::sslErrors, &socket, [&socket] { socket.ignoreSslErrors(); });
+  socket.connectToHostEncrypted(host, port);
+  const bool shown = socket.waitForEncrypted(int(timeout.count())) && !socket.peerCertificateChain().isEmpty();
+  std::variant<QList<QSslCertificate>, QString> result;
+  if (shown)
+    result = socket.peerCertificateChain();
+  else
+    result = socket.errorString();
+  socket.abort();
+  return result;
 }
 
 }  // namespace zelqon

@@ -9,6 +9,7 @@
 #include <QSslError>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 #include <variant>
 
@@ -97,5 +98,11 @@ using TrustDecision = std::variant<ServerTrusted, ServerRefused>;
 // host's name.
 [[nodiscard]] TrustDecision decideServerTrust(const PresentedServer& server, const ServerCertificateFile* configured,
                                               const TrustedServers& store, const QDateTime& now);
+
+// Connects to a TLS server only to see the certificate chain it shows,
+// writing nothing of the program's, for the operator to decide whether to
+// trust it; waits at most `timeout`. The system's words when it shows none.
+[[nodiscard]] std::variant<QList<QSslCertificate>, QString> fetchServerChain(const QString& host, quint16 port,
+                                                                             std::chrono::milliseconds timeout);
 
 }  // namespace zelqon

@@ -4,6 +4,7 @@
 #include "protocol/programming_message.h"
 #include "pty_peer.h"
 #include "ser2net_server.h"
+#include "serial/server_trust.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -328,6 +329,11 @@ class CliTest : public QObject {
         own + QStringList{"--client-cert", "@c.crt", "--client-key", "@open.key"}, kAccessDenied, "chmod 600");
     row("a plain form to a TLS port", "rfc2217", Server::Tls, Kept::None, {}, kAccessDenied, "cifrada");
     row("a TLS form to a plain port", "rfc2217+tls", Server::Plain, Kept::None, {}, kIoFailure, "não fala TLS");
+    row("trusted by its fingerprint", "tcp+tls", Server::Tls, Kept::None, {"trust", "--fingerprint", "@fingerprint"}, 0,
+        "Certificado guardado");
+    row("not its fingerprint", "tcp+tls", Server::Tls, Kept::None, {"trust", "--fingerprint", "SHA256:x"}, kNotProven,
+        "nada foi guardado");
+    row("trust without a terminal", "rfc2217+tls", Server::Tls, Kept::None, {"trust"}, kNotProven, "sem terminal");
     row("certificates with a plain form", "rfc2217", Server::Plain, Kept::None, own, kUsage, "só para");
   }
 
@@ -357,21 +363,26 @@ class CliTest : public QObject {
     // The certificates kept for this user, in a configuration folder of the test's own.
     qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
     const QString keptFolder = dir.filePath("config/zelqon/servidores");
+    const QString keptFile = QStringLiteral("%1/127.0.0.1_%2.pem").arg(keptFolder).arg(ser2net.port());
     if (kept != Kept::None)
-      QVERIFY(QDir().mkpath(keptFolder) &&
-              QFile::copy(dir.filePath(kept == Kept::Own ? "s.crt" : "o.crt"),
-                          QStringLiteral("%1/127.0.0.1_%2.pem").arg(keptFolder).arg(ser2net.port())));
+      QVERIFY(QDir().mkpath(keptFolder) && QFile::copy(dir.filePath(kept == Kept::Own ? "s.crt" : "o.crt"), keptFile));
+    const QString address = QStringLiteral("%1://127.0.0.1:%2").arg(form).arg(ser2net.port());
     for (QString& argument : arguments)
-      if (argument.startsWith('@'))
+      if (argument == "@fingerprint")
+        argument = certificateFingerprint(QSslCertificate::fromPath(dir.filePath("s.crt")).value(0));
+      else if (argument.startsWith('@'))
         argument = dir.filePath(argument.mid(1));
-    const Run result = run(QStringList{"send", "1", "--no-record", "--port",
-                                       QStringLiteral("%1://127.0.0.1:%2").arg(form).arg(ser2net.port())} +
-                           arguments);
+    // trust ADDRESS ..., or a send to the address
+    const bool trusts = arguments.value(0) == "trust";
+    const Run result = run(trusts ? QStringList{"trust", address} + arguments.mid(1)
+                                  : QStringList{"send", "1", "--no-record", "--port", address} + arguments);
     qunsetenv("XDG_CONFIG_HOME");
+    // Only trust keeps a certificate, and only once it is confirmed.
+    QCOMPARE(QFile::exists(keptFile), kept != Kept::None || (trusts && status == 0));
     QVERIFY2(result.status == status && result.err.contains(said), qPrintable(result.err));
     const QByteArray message = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PTT4=0;DelayHT=00100;";
     const QByteArray received = controller.receive(message.size(), status == 0 ? 5000 : 300);
-    if (status == 0)
+    if (status == 0 && !trusts)
       QCOMPARE(received, message);
     else  // a plain server passes on what the TLS handshake began with, and no more
       QVERIFY2(server == Server::Plain ? !received.contains("Radio=") : received.isEmpty(), received.constData());
