@@ -358,29 +358,36 @@ class Reader {
     return request;
   }
 
-  // The certificate and key files, read and checked before any connection.
+  // The certificate and key files, read and checked before any connection:
+  // the command line's, else the profile's, else this user's own pair.
   void readTls(Request& request) const {
     const bool clientCert = isSet(Option::ClientCert);
-    if (!isSet(Option::ServerCert) && !clientCert && !isSet(Option::ClientKey))
-      return;
+    const bool anyOption = isSet(Option::ServerCert) || clientCert || isSet(Option::ClientKey);
     const NetworkAddress* address = request.port.network();
-    if (!address || address->security != NetworkSecurity::Tls)
-      throw Refused(QStringLiteral("--server-cert, --client-cert e --client-key valem só para %1.")
-                        .arg(QStringLiteral("rfc2217+tls:// e tcp+tls://")));
+    if (!address || address->security != NetworkSecurity::Tls) {
+      if (anyOption)
+        throw Refused(QStringLiteral("--server-cert, --client-cert e --client-key valem só para %1.")
+                          .arg(QStringLiteral("rfc2217+tls:// e tcp+tls://")));
+      return;
+    }
     if (clientCert != isSet(Option::ClientKey))
       throw Refused(QStringLiteral("use --client-cert e --client-key juntos."));
-    if (isSet(Option::ServerCert)) {
-      ServerCertificateFile file = readServerCertificateFile(value(Option::ServerCert));
-      if (const auto* problem = std::get_if<CredentialFileProblem>(&file.read))
-        throw Refused(QStringLiteral("--server-cert: ") + describeCredentialFileProblem(*problem, file.path));
-      request.tls.serverCertificate = std::move(file);
+    const TlsFiles given{value(Option::ServerCert), value(Option::ClientCert), value(Option::ClientKey)};
+    TlsFiles named;
+    if (const auto* apply = std::get_if<ApplyProfile>(&request.work)) {
+      const auto inFolder = [apply](const QString& file) {
+        return file.isEmpty() ? file : profileFilePath(apply->path, file);
+      };
+      named = {inFolder(apply->profile.serverCertificate), inFolder(apply->profile.clientCertificate),
+               inFolder(apply->profile.clientKey)};
     }
-    if (!clientCert)
-      return;
-    auto identity = loadClientIdentity(value(Option::ClientCert), value(Option::ClientKey));
-    if (const auto* refusal = std::get_if<IdentityRefusal>(&identity))
-      throw Refused(describeIdentityRefusal(*refusal), ExitStatus::AccessDenied);
-    request.tls.identity = std::get<ClientIdentity>(std::move(identity));
+    auto credentials = readTlsCredentials(chooseTlsFiles(given, named, userClientPair()));
+    if (const auto* refusal = std::get_if<TlsFilesRefusal>(&credentials)) {
+      const ExitStatus status =
+          std::holds_alternative<IdentityRefusal>(*refusal) ? ExitStatus::AccessDenied : ExitStatus::Usage;
+      throw Refused(describeTlsFilesRefusal(*refusal), status);
+    }
+    request.tls = std::get<TlsCredentials>(std::move(credentials));
   }
 
  public:
@@ -519,7 +526,9 @@ const QList<CommandEntry>& commandTable() {
        "Envia os quatro rádios de um perfil de site (.zelqon), em ordem,\n"
        "3 s entre um e outro, cada passo na saída de erro. A porta é a\n"
        "do perfil, a menos que --port diga outra.",
-       [](const Reader&, const QString& path) -> Work { return ApplyProfile{Reader::readProfile(path)}; }},
+       [](const Reader&, const QString& path) -> Work {
+         return ApplyProfile{Reader::readProfile(path), path};
+       }},
       {"check",
        Argument::Profile,
        {},

@@ -24,6 +24,7 @@ struct SendRadio {
 struct SendFactory {};
 struct ApplyProfile {
   SiteProfile profile;
+  QString path;  // the files the profile names are read from its folder
 };
 struct Monitor {
   std::optional<int> seconds;  // none runs until stopped

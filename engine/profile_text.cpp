@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace zelqon {
 
 namespace {
@@ -78,6 +80,8 @@ QString reason(const ProfileProblem& problem) {
       return QStringLiteral("falta a chave %1.").arg(problem.key);
     case ProfileCause::NotText:
       return QStringLiteral("%1: esperado um texto entre aspas.").arg(problem.key);
+    case ProfileCause::NotFilePath:
+      return QStringLiteral("%1: esperado o caminho de um arquivo, numa linha só.").arg(problem.key);
     case ProfileCause::BadNetworkAddress:
       return QStringLiteral("%1: \"%2\" não é um endereço de rede válido (%3, porta de 1 a 65535).")
           .arg(problem.key, value, describeNetworkPortForms());
@@ -114,6 +118,8 @@ QString valueWords(const ProfileKey& key) {
       return QStringLiteral("a versão do formato, %1").arg(kSiteProfileVersion);
     case ProfileValue::Text:
       return QStringLiteral("texto entre aspas");
+    case ProfileValue::FilePath:
+      return QStringLiteral("com +tls, um arquivo PEM, entre aspas, relativo à pasta do perfil");
     case ProfileValue::Port:
       return QStringLiteral(
           "\"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217://, rfc2217+tls://, tcp:// ou tcp+tls://SERVIDOR:PORTA");
@@ -160,11 +166,17 @@ QString describeProfileProblem(const ProfileProblem& problem) {
 
 QString describeProfileKeys() {
   QString text = QStringLiteral("Chaves de um perfil de site (.zelqon):\n");
-  const auto lines = [&text](ProfileSection section, const QString& header) {
+  // The column past the longest key and a space.
+  const qsizetype width =
+      std::max_element(kProfileKeys.begin(), kProfileKeys.end(),
+                       [](const ProfileKey& a, const ProfileKey& b) { return a.name.size() < b.name.size(); })
+          ->name.size() +
+      1;
+  const auto lines = [&text, width](ProfileSection section, const QString& header) {
     if (!header.isEmpty())
       text += QStringLiteral("  %1\n").arg(header);
     for (const ProfileKey& key : profileKeysOf(section))
-      text += QStringLiteral("    ") + keyName(key).leftJustified(12) +
+      text += QStringLiteral("    ") + keyName(key).leftJustified(width) +
               (key.isRequired() ? QStringLiteral("obrigatória: ") : QStringLiteral("opcional: ")) + valueWords(key) +
               QLatin1Char('\n');
   };

@@ -1,5 +1,7 @@
 #include "engine/tls_text.h"
 
+#include "protocol/overloaded.h"
+
 #include <QStringList>
 
 namespace zelqon {
@@ -12,7 +14,7 @@ QString howToTrust(const QString& address) {
   return QStringLiteral(
              "Confira a impressão digital com a do certificado no servidor; se for a mesma, confie nele com "
              "\"zelqon-cli trust %1\", ou indique o certificado do servidor (ou a autoridade que o assinou) com "
-             "--server-cert ARQUIVO.")
+             "--server-cert ARQUIVO ou com certificado_servidor no perfil.")
       .arg(address);
 }
 
@@ -135,6 +137,23 @@ QString describeIdentityRefusal(const IdentityRefusal& refusal) {
           return describeCredentialFileProblem(problem, refusal.file);
       },
       refusal.problem);
+}
+
+QString describeTlsFilesRefusal(const TlsFilesRefusal& refusal) {
+  return std::visit(Overloaded{
+                        [](const ServerFileRefusal& file) {
+                          return QStringLiteral("Certificado do servidor: ") +
+                                 describeCredentialFileProblem(file.problem, file.file);
+                        },
+                        [](const IdentityRefusal& identity) { return describeIdentityRefusal(identity); },
+                        [](const HalfAPair& half) {
+                          return QStringLiteral(
+                                     "O certificado e a chave deste computador vão juntos: %1 foi indicado sem o "
+                                     "outro.")
+                              .arg(half.named);
+                        },
+                    },
+                    refusal);
 }
 
 }  // namespace zelqon

@@ -2,6 +2,7 @@
 
 #include "serial/client_identity.h"
 #include "serial/server_trust.h"
+#include "serial/tls_credentials.h"
 
 #include <QString>
 
@@ -19,5 +20,6 @@ namespace zelqon {
 [[nodiscard]] QString describeCredentialFileProblem(CredentialFileProblem problem, const QString& path);
 [[nodiscard]] QString describeKeepFailure(const KeepFailure& failure);
 [[nodiscard]] QString describeIdentityRefusal(const IdentityRefusal& refusal);
+[[nodiscard]] QString describeTlsFilesRefusal(const TlsFilesRefusal& refusal);
 
 }  // namespace zelqon

@@ -17,7 +17,8 @@ namespace zelqon {
 // One site's settings as a hand-editable TOML file (extension .zelqon):
 //
 //   versao = 1
-//   [site]                 optional: nome, notas, porta
+//   [site]                 optional: nome, notas, porta, certificado_servidor,
+//                          certificado, chave
 //   [radio1] .. [radio4]   all required: cor, aciona, debounce_ms, hang_ms
 //
 // formatSiteProfile() writes the whole format with comments, so a new file
@@ -33,6 +34,11 @@ struct SiteProfile {
   std::optional<PortChoice> port;                // none when the file names none
   QString siteName;
   QString notes;
+  // For a +tls port: the files as written, relative to the profile's folder
+  // unless absolute (profileFilePath()); empty when the file names none.
+  QString serverCertificate;
+  QString clientCertificate;
+  QString clientKey;
 
   friend bool operator==(const SiteProfile&, const SiteProfile&) = default;
 };
@@ -44,7 +50,7 @@ inline const QString kSiteProfileSuffix = QStringLiteral("zelqon");
 // Where a key stands: before any section, in [site], or in each of
 // [radio1] .. [radio4].
 enum class ProfileSection { Top, Site, Radio };
-enum class ProfileValue { Version, Text, Port, Level, RadioList, Time };
+enum class ProfileValue { Version, Text, Port, FilePath, Level, RadioList, Time };
 
 // One key of the format. This table drives reading, the "missing key"
 // refusals, writing, a new file's comments and the help text; a [site] key
@@ -58,7 +64,7 @@ struct ProfileKey {
   // what other tables hold: the two COR words, the longest time and its step.
   std::string_view note;
   std::string_view example = {};            // an optional key's value, commented out when a new file has none
-  QString SiteProfile::*text = nullptr;     // a Text key's field
+  QString SiteProfile::*text = nullptr;     // a Text or FilePath key's field
   DelayTime RadioProgram::*time = nullptr;  // a Time key's field
 
   [[nodiscard]] constexpr bool isRequired() const { return section != ProfileSection::Site; }
@@ -72,8 +78,16 @@ inline constexpr std::array kProfileKeys = {
     ProfileKey{ProfileSection::Site, "notas", ProfileValue::Text, "", "\"Observações\"", &SiteProfile::notes},
     ProfileKey{ProfileSection::Site, "porta", ProfileValue::Port,
                "A porta, opcional: o número da lista (\"1\" ou \"COM1\"), o dispositivo (\"/dev/ttyUSB0\")\n"
-               "ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\".",
+               "ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\",\n"
+               "cifrado com TLS: \"rfc2217+tls://HOST:PORTA\" ou \"tcp+tls://HOST:PORTA\".",
                "\"1\""},
+    ProfileKey{ProfileSection::Site, "certificado_servidor", ProfileValue::FilePath,
+               "Com +tls, opcionais, relativos à pasta deste arquivo: o certificado do servidor (ou o da\n"
+               "autoridade que o assinou), e o certificado e a chave deste computador, se o servidor os exige.",
+               "\"servidor.crt\"", &SiteProfile::serverCertificate},
+    ProfileKey{ProfileSection::Site, "certificado", ProfileValue::FilePath, "", "\"tecnico.crt\"",
+               &SiteProfile::clientCertificate},
+    ProfileKey{ProfileSection::Site, "chave", ProfileValue::FilePath, "", "\"tecnico.key\"", &SiteProfile::clientKey},
     ProfileKey{ProfileSection::Radio, "cor", ProfileValue::Level, "nível ativo da entrada COR: \"%1\" ou \"%2\""},
     ProfileKey{ProfileSection::Radio, "aciona", ProfileValue::RadioList,
                "rádios acionados (PTT) enquanto o COR deste rádio está ativo; [] nenhum"},
@@ -82,6 +96,10 @@ inline constexpr std::array kProfileKeys = {
     ProfileKey{ProfileSection::Radio, "hang_ms", ProfileValue::Time, "0 a %1, de %2 em %2", "", nullptr,
                &RadioProgram::hang},
 };
+
+// A file a profile names, as a path: relative paths are read from the
+// profile's own folder, so a site's folder can move whole.
+[[nodiscard]] QString profileFilePath(const QString& profilePath, const QString& named);
 
 // The keys of one section, in the order a file lists them.
 [[nodiscard]] QList<ProfileKey> profileKeysOf(ProfileSection section);
@@ -106,6 +124,7 @@ enum class ProfileCause {
   NotText,            // section, key
   BadNetworkAddress,  // value: the port text
   NotPort,            // value: the port text
+  NotFilePath,        // section, key, value: empty, or more than one line
   NotLevelText,       // section, key
   UnknownLevel,       // section, key, value
   NotRadioList,       // section, key

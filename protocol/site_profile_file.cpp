@@ -1,6 +1,8 @@
 #include "protocol/site_profile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace zelqon {
@@ -65,6 +67,10 @@ ProfileSaveResult saveSiteProfile(const QString& path, const SiteProfile& profil
   if (!file.commit())
     return failure(file);
   return {std::nullopt, text};
+}
+
+QString profileFilePath(const QString& profilePath, const QString& named) {
+  return QDir::cleanPath(QFileInfo(profilePath).absoluteDir().absoluteFilePath(named));
 }
 
 }  // namespace zelqon

@@ -155,6 +155,18 @@ class ProfileChecker {
           refuseAs(node, ProfileCause::NotText);
         }
         return;
+      case ProfileValue::FilePath:
+        if (const auto* text = node.as_string()) {
+          const QString path = fromStd(text->get());
+          // One line naming a file: a line break or a NUL would name another.
+          if (path.isEmpty() || std::any_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() < 0x20; }))
+            refuseAs(node, ProfileCause::NotFilePath, path);
+          else
+            profile.*key.text = path;
+        } else {
+          refuseAs(node, ProfileCause::NotText);
+        }
+        return;
       case ProfileValue::Port:
         if (const auto* text = node.as_string())
           profile.port = checkPort(node, fromStd(text->get()), refuseAs);

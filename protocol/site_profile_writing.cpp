@@ -74,6 +74,7 @@ QByteArray noteText(const ProfileKey& key) {
     case ProfileValue::Version:
     case ProfileValue::Text:
     case ProfileValue::Port:
+    case ProfileValue::FilePath:
     case ProfileValue::RadioList:
       return note.toUtf8();
   }
@@ -103,6 +104,7 @@ QByteArray valueText(const ProfileKey& key, const SiteProfile& profile, int radi
     case ProfileValue::Version:
       return QByteArray::number(kSiteProfileVersion);
     case ProfileValue::Text:
+    case ProfileValue::FilePath:
       return tomlString(profile.*key.text, form);
     case ProfileValue::Port:
       return tomlString(profile.port ? profile.port->text() : QString(), form);

@@ -21,9 +21,11 @@ CertificateFacts certificateFacts(const QSslCertificate& certificate) {
           certificate.expiryDate(), certificateFingerprint(certificate)};
 }
 
-QString TrustedServers::userFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zelqon/servidores");
+QString userConfigFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zelqon");
 }
+
+QString TrustedServers::userFolder() { return userConfigFolder() + QStringLiteral("/servidores"); }
 
 QString TrustedServers::fileName(const QString& host, quint16 port) {
   QString safe = host.toLower();

@@ -20,6 +20,10 @@ namespace zelqon {
 [[nodiscard]] QString certificateFingerprint(const QSslCertificate& certificate);
 [[nodiscard]] CertificateFacts certificateFacts(const QSslCertificate& certificate);
 
+// "zelqon" in the user's configuration folder: the kept servers and this
+// computer's own certificate and key.
+[[nodiscard]] QString userConfigFolder();
+
 // The certificate kept for a server the operator chose to trust.
 struct KeptCertificate {
   enum class State { None, Kept, Damaged };  // Damaged: not a single valid certificate

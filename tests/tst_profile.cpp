@@ -47,8 +47,9 @@ QByteArray edited(int line, const QByteArray& text, int count = 1, const QByteAr
 
 // What kBase holds.
 SiteProfile baseProfile() {
-  SiteProfile profile{
-      {}, portChoiceIn(u"rfc2217://10.8.0.5:2217", PortReading::Exact), QStringLiteral("Pico do Jaraguá"), {}};
+  SiteProfile profile;
+  profile.port = portChoiceIn(u"rfc2217://10.8.0.5:2217", PortReading::Exact);
+  profile.siteName = QStringLiteral("Pico do Jaraguá");
   const std::array<QList<int>, 4> keyed = {{{2, 4}, {}, {1, 2, 4}, {1}}};
   const int times[4][2] = {{100, 100}, {0, 10000}, {200, 300}, {9900, 100}};
   for (size_t r = 0; r < 4; ++r) {
@@ -104,6 +105,11 @@ class TestProfile : public QObject {
 
     // A port no list or network holds.
     QTest::newRow("port 0") << edited(5, "porta = \"0\"") << 5 << 9 << "\"0\" não é uma porta";
+    // A file named by a profile: one line, never empty.
+    QTest::newRow("empty key file") << edited(5, "chave = \"\"") << 5 << 9 << "chave: esperado o caminho";
+    QTest::newRow("certificate over two lines")
+        << edited(5, "certificado = \"a.crt\\nb.crt\"") << 5 << 15 << "certificado: esperado o caminho";
+    QTest::newRow("certificate as a number") << edited(5, "certificado_servidor = 3") << 5 << 24 << "texto";
 
     // Files this program cannot read.
     QTest::newRow("newer version") << edited(2, "versao = 2\nnovidade = true") << 2 << 10 << "versão mais nova";
@@ -158,6 +164,15 @@ class TestProfile : public QObject {
            p.radios[0].corLevel = CorLevel::ActiveLow;
          },
          edited(11, "cor = 'baixo'", 1, edited(32, "hang_ms = 10000 # fim", 1, kHand))},
+        {"certificates after the port", kHand,
+         [](SiteProfile& p) {
+           p.serverCertificate = QStringLiteral("certs/servidor.crt");
+           p.clientKey = QStringLiteral("C:\\chaves\\tecnico.key");
+         },
+         edited(7,
+                "nome = 'Pico'\ncertificado_servidor = \"certs/servidor.crt\"\n"
+                "chave = \"C:\\\\chaves\\\\tecnico.key\"",
+                1, kHand)},
         {"missing key after its own", kHand, [](SiteProfile& p) { p.notes = QStringLiteral("a\nb"); },
          edited(7, "nome = 'Pico'\nnotas = \"\"\"\na\nb\"\"\"", 1, kHand)},
         {"missing section after versao", noSite,
@@ -188,6 +203,17 @@ class TestProfile : public QObject {
       QVERIFY2(text.split('\n') == expected.split('\n'), qPrintable(QString::fromUtf8(c.name + ('\n' + text))));
       QVERIFY2(parseSiteProfile(text, {}).profile == wanted, c.name);
     }
+  }
+
+  // A profile's files are read from its own folder, so a site's folder can
+  // move whole; an absolute path stays as written.
+  void namedFilesAreReadFromTheProfilesFolder() {
+    QTemporaryDir dir;
+    const QString profile = dir.filePath(QStringLiteral("sites/pico.zelqon"));
+    QCOMPARE(profileFilePath(profile, QStringLiteral("certs/../s.crt")), dir.filePath(QStringLiteral("sites/s.crt")));
+    QCOMPARE(profileFilePath(profile, dir.filePath(QStringLiteral("c.key"))), dir.filePath(QStringLiteral("c.key")));
+    QCOMPARE(profileFilePath(QStringLiteral("pico.zelqon"), QStringLiteral("s.crt")),
+             QDir::current().filePath(QStringLiteral("s.crt")));
   }
 
   void savesInPlaceAndAtomically() {
@@ -248,8 +274,14 @@ class TestProfile : public QObject {
              "nome = \"Pico\"\n"
              "# notas = \"Observações\"\n"
              "# A porta, opcional: o número da lista (\"1\" ou \"COM1\"), o dispositivo (\"/dev/ttyUSB0\")\n"
-             "# ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\".\n"
+             "# ou um servidor serial de rede: \"rfc2217://HOST:PORTA\" ou \"tcp://HOST:PORTA\",\n"
+             "# cifrado com TLS: \"rfc2217+tls://HOST:PORTA\" ou \"tcp+tls://HOST:PORTA\".\n"
              "# porta = \"1\"\n"
+             "# Com +tls, opcionais, relativos à pasta deste arquivo: o certificado do servidor (ou o da\n"
+             "# autoridade que o assinou), e o certificado e a chave deste computador, se o servidor os exige.\n"
+             "# certificado_servidor = \"servidor.crt\"\n"
+             "# certificado = \"tecnico.crt\"\n"
+             "# chave = \"tecnico.key\"\n"
              "\n# Os quatro rádios, [radio1] a [radio4], são todos obrigatórios.\n"
              "\n[radio1]\n"
              "cor = \"alto\"          # nível ativo da entrada COR: \"alto\" ou \"baixo\"\n"
@@ -259,19 +291,26 @@ class TestProfile : public QObject {
   }
 
   void helpNamesEveryKey() {
-    QCOMPARE(describeProfileKeys(),
-             QStringLiteral("Chaves de um perfil de site (.zelqon):\n"
-                            "    versao      obrigatória: a versão do formato, 1\n"
-                            "  [site], opcional\n"
-                            "    nome        opcional: texto entre aspas\n"
-                            "    notas       opcional: texto entre aspas\n"
-                            "    porta       opcional: \"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217://, "
-                            "rfc2217+tls://, tcp:// ou tcp+tls://SERVIDOR:PORTA\n"
-                            "  [radio1] a [radio4], todas obrigatórias\n"
-                            "    cor         obrigatória: nível ativo da entrada COR: \"alto\" ou \"baixo\"\n"
-                            "    aciona      obrigatória: rádios acionados (PTT), como [2, 4]; [] nenhum\n"
-                            "    debounce_ms obrigatória: 0 a 10000 ms, de 100 em 100\n"
-                            "    hang_ms     obrigatória: 0 a 10000 ms, de 100 em 100\n"));
+    QCOMPARE(
+        describeProfileKeys(),
+        QStringLiteral("Chaves de um perfil de site (.zelqon):\n"
+                       "    versao               obrigatória: a versão do formato, 1\n"
+                       "  [site], opcional\n"
+                       "    nome                 opcional: texto entre aspas\n"
+                       "    notas                opcional: texto entre aspas\n"
+                       "    porta                opcional: \"1\", \"COM1\", \"/dev/ttyUSB0\", rfc2217://, "
+                       "rfc2217+tls://, tcp:// ou tcp+tls://SERVIDOR:PORTA\n"
+                       "    certificado_servidor opcional: com +tls, um arquivo PEM, entre aspas, relativo à pasta "
+                       "do perfil\n"
+                       "    certificado          opcional: com +tls, um arquivo PEM, entre aspas, relativo à pasta "
+                       "do perfil\n"
+                       "    chave                opcional: com +tls, um arquivo PEM, entre aspas, relativo à pasta "
+                       "do perfil\n"
+                       "  [radio1] a [radio4], todas obrigatórias\n"
+                       "    cor                  obrigatória: nível ativo da entrada COR: \"alto\" ou \"baixo\"\n"
+                       "    aciona               obrigatória: rádios acionados (PTT), como [2, 4]; [] nenhum\n"
+                       "    debounce_ms          obrigatória: 0 a 10000 ms, de 100 em 100\n"
+                       "    hang_ms              obrigatória: 0 a 10000 ms, de 100 em 100\n"));
   }
 };
 
