@@ -98,6 +98,14 @@ QString describeServerRefusal(const ServerRefused& refused, const QString& addre
   return lines.join(QLatin1Char('\n'));
 }
 
+QString describeFirstContact(const ServerRefused& refused, const QString& address) {
+  return QStringList{QStringLiteral("Este computador ainda não confia no servidor %1.").arg(address),
+                     describeCertificateFacts(refused.presented),
+                     QStringLiteral("Confira a impressão digital com a do certificado no servidor e confie nele só se "
+                                    "for a mesma: o certificado fica guardado e é exigido nas próximas conexões.")}
+      .join(QLatin1Char('\n'));
+}
+
 QString describeTrustedBy(TrustedBy how) {
   switch (how) {
     case TrustedBy::ConfiguredFile:

@@ -16,6 +16,9 @@ namespace zelqon {
 // Why the server at `address` (as the operator wrote it) was not trusted, its
 // certificate's facts and how to trust it.
 [[nodiscard]] QString describeServerRefusal(const ServerRefused& refused, const QString& address);
+// The question on first contact with a server nothing vouches for: its
+// certificate's facts and what to compare before trusting it.
+[[nodiscard]] QString describeFirstContact(const ServerRefused& refused, const QString& address);
 [[nodiscard]] QString describeTrustedBy(TrustedBy how);
 [[nodiscard]] QString describeCredentialFileProblem(CredentialFileProblem problem, const QString& path);
 [[nodiscard]] QString describeKeepFailure(const KeepFailure& failure);

@@ -3,6 +3,7 @@
 // Why a TLS server was not trusted, in plain facts that travel with the
 // link's failure to the front ends' words.
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -25,6 +26,7 @@ struct CertificateFacts {
   QDateTime notBefore;
   QDateTime notAfter;
   QString fingerprint;  // "SHA256:" and the unpadded base64 of the digest of its DER bytes
+  QByteArray pem;       // the certificate itself, for the operator to keep
 };
 
 enum class TrustRefusal {

@@ -100,6 +100,9 @@ inline constexpr std::array kProfileKeys = {
 // A file a profile names, as a path: relative paths are read from the
 // profile's own folder, so a site's folder can move whole.
 [[nodiscard]] QString profileFilePath(const QString& profilePath, const QString& named);
+// The profile's relative file paths as seen from `newPath`'s folder, for a
+// profile saved from `oldPath` to another folder: each still names its file.
+void moveProfileFiles(SiteProfile& profile, const QString& oldPath, const QString& newPath);
 
 // The keys of one section, in the order a file lists them.
 [[nodiscard]] QList<ProfileKey> profileKeysOf(ProfileSection section);

@@ -73,4 +73,13 @@ QString profileFilePath(const QString& profilePath, const QString& named) {
   return QDir::cleanPath(QFileInfo(profilePath).absoluteDir().absoluteFilePath(named));
 }
 
+void moveProfileFiles(SiteProfile& profile, const QString& oldPath, const QString& newPath) {
+  const QDir newFolder = QFileInfo(newPath).absoluteDir();
+  for (const ProfileKey& key : kProfileKeys) {
+    QString& named = profile.*key.text;
+    if (key.value == ProfileValue::FilePath && !named.isEmpty() && QDir::isRelativePath(named))
+      named = newFolder.relativeFilePath(profileFilePath(oldPath, named));
+  }
+}
+
 }  // namespace zelqon

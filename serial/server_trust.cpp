@@ -17,8 +17,8 @@ QString certificateFingerprint(const QSslCertificate& certificate) {
 }
 
 CertificateFacts certificateFacts(const QSslCertificate& certificate) {
-  return {certificate.subjectDisplayName(), certificate.issuerDisplayName(), certificate.effectiveDate(),
-          certificate.expiryDate(), certificateFingerprint(certificate)};
+  return {certificate.subjectDisplayName(), certificate.issuerDisplayName(),     certificate.effectiveDate(),
+          certificate.expiryDate(),         certificateFingerprint(certificate), certificate.toPem()};
 }
 
 QString userConfigFolder() {

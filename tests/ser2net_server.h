@@ -6,6 +6,7 @@
 // is stopped with the test.
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -112,3 +113,19 @@ class Ser2netServer {
   QProcess m_process;
   QByteArray m_output;
 };
+
+// The certificates of a TLS site in `dir`: the server's "s" (self-signed, as
+// ser2net's gtlssh-keygen names it), this computer's "c", allowed by the
+// server, and another "o" it does not allow; ser2net's ssl() settings for it.
+inline bool makeTlsSite(const QTemporaryDir& dir) {
+  if (!makeCertificate(dir, "s", "host-ser2net") || !makeCertificate(dir, "c", "operador") ||
+      !makeCertificate(dir, "o", "operador"))
+    return false;
+  const QString allowed = dir.filePath("auth/operador/allowed_certs");
+  return QDir().mkpath(allowed) && QFile::copy(dir.filePath("c.crt"), allowed + "/c.crt") &&
+         QProcess::execute("openssl", {"rehash", allowed}) == 0;
+}
+inline QString tlsSiteAccepter(const QTemporaryDir& dir, bool clientAuth) {
+  return QStringLiteral("key=%1,cert=%2%3")
+      .arg(dir.filePath("s.key"), dir.filePath("s.crt"), clientAuth ? QStringLiteral(",clientauth") : QString());
+}

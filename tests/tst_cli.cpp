@@ -351,20 +351,14 @@ class CliTest : public QObject {
     QFETCH(int, status);
     QFETCH(QString, said);
     QTemporaryDir dir;
-    QVERIFY(makeCertificate(dir, "s", "host-ser2net") && makeCertificate(dir, "c", "operador") &&
-            makeCertificate(dir, "o", "operador"));
+    QVERIFY(makeTlsSite(dir));
     QVERIFY(QFile::copy(dir.filePath("c.key"), dir.filePath("open.key")) &&
             QFile::setPermissions(dir.filePath("open.key"), QFile::ReadOwner | QFile::ReadOther));
-    const QString allowed = dir.filePath("auth/operador/allowed_certs");
-    QVERIFY(QDir().mkpath(allowed) && QFile::copy(dir.filePath("c.crt"), allowed + "/c.crt") &&
-            QProcess::execute("openssl", {"rehash", allowed}) == 0);
-    const QString tls = QStringLiteral("key=%1,cert=%2").arg(dir.filePath("s.key"), dir.filePath("s.crt"));
     PtyPeer controller;
-    Ser2netServer ser2net(
-        form.startsWith("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217, controller.slavePath(),
-        QStringLiteral("19200n81"),
-        server == Server::Plain ? QString() : tls + (server == Server::ClientAuth ? ",clientauth" : ""),
-        dir.filePath("auth"));
+    Ser2netServer ser2net(form.startsWith("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
+                          controller.slavePath(), QStringLiteral("19200n81"),
+                          server == Server::Plain ? QString() : tlsSiteAccepter(dir, server == Server::ClientAuth),
+                          dir.filePath("auth"));
     QVERIFY2(ser2net.start(), ser2net.output().constData());
     // The certificates kept for this user, in a configuration folder of the test's own.
     qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());

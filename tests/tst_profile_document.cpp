@@ -7,6 +7,7 @@
 #include "ui/profile_document.h"
 #include "ui/radio_pages.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -185,6 +186,24 @@ class ProfileDocumentTest : public QObject {
     QVERIFY(!d.document.isModified());
     QCOMPARE(d.failures.count(), 1);
     QVERIFY(d.failures.at(0).at(0).toString().startsWith(QStringLiteral("O perfil não foi aberto.\n")));
+  }
+
+  // Saved into another folder, a profile's relative files still name the
+  // same files; absolute ones stay as written.
+  void filesTheProfileNamesFollowASaveElsewhere() {
+    Document d;
+    const QString path = d.dir.filePath(QStringLiteral("a/site.zelqon"));
+    QVERIFY(QDir(d.dir.path()).mkpath(QStringLiteral("a")) && QDir(d.dir.path()).mkpath(QStringLiteral("b/c")));
+    QVERIFY(
+        writeFile(path, formatSiteProfile(SiteProfile{})
+                            .replace("# certificado_servidor = \"servidor.crt\"", "certificado_servidor = \"s.crt\"")
+                            .replace("# chave = \"tecnico.key\"", "chave = \"/etc/zelqon/c.key\"")));
+    QVERIFY(d.document.open(path));
+    QVERIFY(d.document.saveAs(d.dir.filePath(QStringLiteral("b/c/site.zelqon"))));
+    const SiteProfile moved = *readSiteProfile(d.dir.filePath(QStringLiteral("b/c/site.zelqon"))).profile;
+    QCOMPARE(moved.serverCertificate, QStringLiteral("../../a/s.crt"));
+    QCOMPARE(moved.clientKey, QStringLiteral("/etc/zelqon/c.key"));
+    QVERIFY(!d.document.isModified());
   }
 
   // Opened or saved files lead the recent list; one whose file has gone

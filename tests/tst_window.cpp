@@ -6,8 +6,11 @@
 #include "app/start_up.h"
 #include "engine/record_text.h"
 #include "protocol/programming_message.h"
+#include "protocol/site_profile.h"
 #include "pty_peer.h"
 #include "record/session_record.h"
+#include "ser2net_server.h"
+#include "serial/server_trust.h"
 #include "test_support.h"
 #include "ui/monitor_view.h"
 #include "ui/programador.h"
@@ -91,6 +94,30 @@ struct Answer {
       asked.append(box->text());
       QAbstractButton* chosen = box->button(button) ? box->button(button) : box->button(QMessageBox::Cancel);
       chosen->click();
+    });
+    timer.start(10);
+  }
+  QTimer timer;
+  QStringList asked;
+};
+
+// Answers the first-contact question with its own button, or Cancel.
+struct AnswerFirstContact {
+  enum class Choice { Trust, Cancel };
+  explicit AnswerFirstContact(Choice choice) {
+    timer.callOnTimeout([this, choice] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box->objectName() != QStringLiteral("perguntaConfiar"))
+        return;
+      asked.append(box->text());
+      for (QAbstractButton* button : box->buttons()) {
+        const bool trusts = box->buttonRole(button) == QMessageBox::AcceptRole;
+        if (trusts == (choice == Choice::Trust) && (trusts || box->standardButton(button) == QMessageBox::Cancel)) {
+          QVERIFY(!trusts || button->text() == QStringLiteral("Confiar neste servidor"));
+          button->click();
+          return;
+        }
+      }
     });
     timer.start(10);
   }
@@ -500,6 +527,50 @@ class WindowTest : public QObject {
     w.click("EnviaR1");
     QCOMPARE(w.window.windowTitle(), QStringLiteral("Conectando a %1… — site.zelqon[*] — ZELQON").arg(tcp));
     QTRY_VERIFY(!w.window.engine().isBusy());
+  }
+
+  // A TLS site: the profile names this computer's pair from its folder; a
+  // server met for the first time is asked about with its fingerprint, and
+  // nothing is sent unless it is trusted, then the send the operator asked
+  // for goes on; a changed certificate is refused in a notice, never asked.
+  void aTlsServerIsTrustedOnlyWhenTheOperatorSaysSo() {
+    QTemporaryDir dir;
+    QVERIFY(makeTlsSite(dir));
+    PtyPeer controller;
+    Ser2netServer ser2net(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"),
+                          tlsSiteAccepter(dir, true), dir.filePath("auth"));
+    QVERIFY2(ser2net.start(), ser2net.output().constData());
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    const auto restore = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+    SiteProfile site;
+    site.port = parseNetworkAddress(ser2net.address());
+    site.clientCertificate = "../c.crt";
+    site.clientKey = "../c.key";
+    QVERIFY(QDir(dir.path()).mkdir("site") && writeFile(dir.filePath("site/p.zelqon"), formatSiteProfile(site)));
+    ShownWindow w{PortCatalog()};
+    QVERIFY(w.window.openProfile(dir.filePath("site/p.zelqon")));
+    const QString kept = dir.filePath(QStringLiteral("config/zelqon/servidores/127.0.0.1_%1.pem").arg(ser2net.port()));
+    const QString fingerprint = certificateFingerprint(QSslCertificate::fromPath(dir.filePath("s.crt")).value(0));
+    for (const auto choice : {AnswerFirstContact::Choice::Cancel, AnswerFirstContact::Choice::Trust}) {
+      AnswerFirstContact answered(choice);
+      w.click("EnviaR1");
+      QTRY_COMPARE(answered.asked.size(), 1);
+      QVERIFY2(answered.asked.at(0).contains("ainda não confia") && answered.asked.at(0).contains(fingerprint),
+               qPrintable(answered.asked.at(0)));
+      QCOMPARE(QFile::exists(kept), choice == AnswerFirstContact::Choice::Trust);
+      QCOMPARE(controller.receive(71, choice == AnswerFirstContact::Choice::Trust ? 5000 : 300),
+               choice == AnswerFirstContact::Choice::Trust ? factoryMessage(1).toLatin1() : QByteArray());
+      QTRY_VERIFY(!w.window.engine().isBusy());
+      QCOMPARE(w.shownNotice(), QString());
+    }
+    // Another certificate where this one was kept: told, not asked.
+    w.window.engine().closePort();
+    QVERIFY(QFile::remove(kept) && QFile::copy(dir.filePath("o.crt"), kept));
+    AnswerFirstContact answered(AnswerFirstContact::Choice::Trust);
+    w.click("EnviaR1");
+    QTRY_VERIFY(w.shownNotice().contains("mudou"));
+    QVERIFY(answered.asked.isEmpty());
+    QCOMPARE(controller.receive(71, 300), QByteArray());
   }
 };
 

@@ -70,7 +70,10 @@ bool ProfileDocument::save() {
 }
 
 bool ProfileDocument::saveAs(const QString& path) {
-  if (const auto failure = m_file.save(path, current())) {
+  SiteProfile profile = current();
+  if (isOpen())
+    moveProfileFiles(profile, this->path(), path);
+  if (const auto failure = m_file.save(path, profile)) {
     emit failed(QStringLiteral("O perfil não foi salvo.\n%1").arg(describeProfileProblem(*failure)));
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include "engine/operator_text.h"
 #include "engine/record_text.h"
+#include "engine/tls_text.h"
 #include "record/session_record.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
@@ -25,6 +26,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSslCertificate>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -139,8 +141,9 @@ Programador::Programador(const std::function<PortCatalog()>& discoverPorts, QWid
   });
   for (int radio = 1; radio <= kRadioCount; ++radio) {
     m_radios->bind(radio, controls.pages.at(std::size_t(radio - 1)));
-    connect(controls.sendButtons.at(std::size_t(radio - 1)), &QPushButton::clicked, this,
-            [this, radio] { (void)m_engine->sendRadioProgram(radio, m_radios->program(radio)); });
+    connect(controls.sendButtons.at(std::size_t(radio - 1)), &QPushButton::clicked, this, [this, radio] {
+      request([this, radio] { return m_engine->sendRadioProgram(radio, m_radios->program(radio)); });
+    });
   }
   for (const auto& [button, action] : controls.actions)
     connect(button, &QPushButton::clicked, this, [this, action = action] { runAction(action); });
@@ -258,13 +261,13 @@ void Programador::showProfileState() {
 void Programador::runAction(layout::Action action) {
   switch (action) {
     case layout::Action::SendAll:
-      (void)m_engine->sendAllRadioPrograms(m_radios->programs());
+      request([this] { return m_engine->sendAllRadioPrograms(m_radios->programs()); });
       break;
     case layout::Action::Factory:
-      (void)m_engine->sendFactoryProgramming();
+      request([this] { return m_engine->sendFactoryProgramming(); });
       break;
     case layout::Action::Atualizar:
-      (void)m_engine->sendAtualizarCommand();
+      request([this] { return m_engine->sendAtualizarCommand(); });
       break;
     case layout::Action::ClearMonitor:
       m_monitor->clear();
@@ -289,8 +292,16 @@ void Programador::connectEngine() {
       return record->currentFile();
     return std::nullopt;
   });
-  connect(m_engine, &ControllerEngine::failed, this,
-          [this](const OperationFailure& failure) { noteFailure(describeFailure(failure)); });
+  connect(m_engine, &ControllerEngine::failed, this, [this](const OperationFailure& failure) {
+    // A server met for the first time is asked about once the sequence has
+    // ended, not told as a failure.
+    const auto& refused = failure.error.serverRefused();
+    if (refused && refused->cause == TrustRefusal::NotTrusted && refused->file.isEmpty() &&
+        !refused->presented.pem.isEmpty())
+      m_firstContact = *refused;
+    else
+      noteFailure(describeFailure(failure));
+  });
   connect(m_engine, &ControllerEngine::connectionLost, this,
           [this](const LinkError& error) { noteFailure(describeConnectionLost(error, m_engine->afterLoss())); });
   connect(m_engine, &ControllerEngine::progress, this, [this](const SequenceProgress& progress) {
@@ -332,7 +343,54 @@ void Programador::listPorts() {
 
 void Programador::takePortFromList() {
   const QString text = m_portList->currentText();
-  (void)m_engine->changePort(portChoiceIn(text, PortReading::Lenient), text);
+  const std::optional<PortChoice> choice = portChoiceIn(text, PortReading::Lenient);
+  if (const NetworkAddress* address = choice ? choice->network() : nullptr;
+      address && address->security == NetworkSecurity::Tls)
+    m_engine->setTlsCredentials(tlsCredentials());
+  (void)m_engine->changePort(choice, text);
+}
+
+TlsCredentials Programador::tlsCredentials() {
+  TlsFiles named;
+  if (m_profile->isOpen()) {
+    const SiteProfile profile = m_profile->current();
+    const auto inFolder = [this](const QString& file) {
+      return file.isEmpty() ? file : profileFilePath(m_profile->path(), file);
+    };
+    named = {inFolder(profile.serverCertificate), inFolder(profile.clientCertificate), inFolder(profile.clientKey)};
+  }
+  auto credentials = readTlsCredentials(chooseTlsFiles({}, named, userClientPair()));
+  if (const auto* refusal = std::get_if<TlsFilesRefusal>(&credentials)) {
+    noteFailure(describeTlsFilesRefusal(*refusal));
+    return {};
+  }
+  return std::get<TlsCredentials>(std::move(credentials));
+}
+
+void Programador::request(const std::function<OperationStart()>& operation) {
+  m_lastRequest = operation;
+  (void)operation();
+}
+
+void Programador::askAboutFirstContact() {
+  const ServerRefused refused = *std::exchange(m_firstContact, std::nullopt);
+  QMessageBox question(QMessageBox::Question, kProgramName, describeFirstContact(refused, m_engine->portName()),
+                       QMessageBox::Cancel, this);
+  question.setObjectName(QStringLiteral("perguntaConfiar"));
+  question.setTextFormat(Qt::PlainText);
+  QPushButton* trust = question.addButton(QStringLiteral("Confiar neste servidor"), QMessageBox::AcceptRole);
+  question.setDefaultButton(QMessageBox::Cancel);
+  question.exec();
+  if (question.clickedButton() != trust)
+    return;
+  const TrustedServers store(TrustedServers::userFolder());
+  if (const auto failure = store.keep(refused.host, refused.port, QSslCertificate(refused.presented.pem))) {
+    noteFailure(describeKeepFailure(*failure));
+    return;
+  }
+  // Kept: what the operator asked for goes on, as if asked again.
+  if (m_lastRequest)
+    m_lastRequest();
 }
 
 bool Programador::eventFilter(QObject* watched, QEvent* event) {
@@ -366,6 +424,8 @@ void Programador::onBusyChanged(bool busy) {
   }
   if (m_closeRequested)
     QTimer::singleShot(0, this, &QWidget::close);
+  else if (m_firstContact)
+    QTimer::singleShot(0, this, &Programador::askAboutFirstContact);
 }
 
 void Programador::noteFailure(const QString& text) { m_notices->add(text); }

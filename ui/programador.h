@@ -70,6 +70,13 @@ class Programador final : public QWidget {
   void runAction(layout::Action action);
   // The operator left the port list: its text names the port from now on.
   void takePortFromList();
+  // The open profile's certificate files, else this user's own pair; a file
+  // refused is told, and the port goes on without any.
+  [[nodiscard]] TlsCredentials tlsCredentials();
+  // Runs an operation the operator asked for and keeps it, to run again once
+  // a server met for the first time is trusted.
+  void request(const std::function<OperationStart()>& operation);
+  void askAboutFirstContact();
   // Puts the ports of the numbering into the port list.
   void listPorts();
 
@@ -91,6 +98,8 @@ class Programador final : public QWidget {
   QAction* m_reloadAction = nullptr;
   QPointer<QMessageBox> m_notice;
   bool m_closeRequested = false;
+  std::function<OperationStart()> m_lastRequest;
+  std::optional<ServerRefused> m_firstContact;  // to ask about once the engine is idle
 };
 
 }  // namespace zelqon
