@@ -1,6 +1,7 @@
 // A controller behind Debian's ser2net on 127.0.0.1: zelqon-cli's start to
-// first byte through rfc2217:// and tcp:// against a local pty (and pyserial
-// for reference), the factory gaps at the write calls over rfc2217://, and
+// first byte through rfc2217://, tcp:// and rfc2217+tls:// (the server
+// proven by its certificate, then this computer by its own) against a local
+// pty (and pyserial for reference), the factory gaps at the write calls over rfc2217://, and
 // the idle cost of the engine with the network port open and the receive
 // poll running (its probes included).
 //
@@ -52,6 +53,7 @@ int main(int argc, char* argv[]) {
   };
   const double local = firstByte(cli, {"send", "1", "--port", controller.slavePath().toStdString()});
   std::printf("zelqon-cli send 1 to a local pty, first byte: median %.2f ms over %d runs\n", local, cliRuns);
+  double plainRfc2217 = -1;
   for (const auto mode : {Ser2netServer::Mode::Rfc2217, Ser2netServer::Mode::RawTcp}) {
     Ser2netServer through(mode, controller.slavePath(), QStringLiteral("19200n81"));
     if (!through.start() || local < 0) {
@@ -63,6 +65,7 @@ int main(int argc, char* argv[]) {
     std::printf("zelqon-cli send 1 --port %s, first byte: median %.2f ms = %.2fx local (target <= 1.5x: %s)\n",
                 address.c_str(), network, network / local, bench::verdict(network > 0 && network <= 1.5 * local));
     if (mode == Ser2netServer::Mode::Rfc2217) {
+      plainRfc2217 = network;
       // ign_set_control: pyserial otherwise waits in vain for ser2net's
       // answer to its flow control request and gives up.
       const std::string script = "import serial\ns = serial.serial_for_url('" + address + "?ign_set_control" +
@@ -71,6 +74,33 @@ int main(int argc, char* argv[]) {
       std::printf("pyserial's RFC 2217 client on the same server, first byte: median %.2f ms = %.2fx ours\n", pyserial,
                   pyserial / network);
     }
+  }
+
+  // TLS: a handshake and the certificate's check before the first byte.
+  QTemporaryDir certificates;
+  if (!makeTlsSite(certificates)) {
+    std::fprintf(stderr, "openssl did not make the certificates\n");
+    return 1;
+  }
+  const std::string serverCertificate = certificates.filePath("s.crt").toStdString();
+  for (const bool clientAuth : {false, true}) {
+    Ser2netServer secured(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"),
+                          tlsSiteAccepter(certificates, clientAuth), certificates.filePath("auth"));
+    if (!secured.start()) {
+      std::fprintf(stderr, "ser2net did not start: %s\n", secured.output().constData());
+      return 1;
+    }
+    std::vector<std::string> arguments{
+        "send", "1", "--port", secured.address().toStdString(), "--server-cert", serverCertificate};
+    if (clientAuth)
+      arguments.insert(arguments.end(), {"--client-cert", certificates.filePath("c.crt").toStdString(), "--client-key",
+                                         certificates.filePath("c.key").toStdString()});
+    const double tls = firstByte(cli, arguments);
+    std::printf(
+        "zelqon-cli send 1 --port %s%s, first byte: median %.2f ms = %.2fx rfc2217://, %.2fx local (target <= "
+        "1.5x rfc2217://: %s)\n",
+        secured.address().toLatin1().constData(), clientAuth ? " with a client certificate" : "", tls,
+        tls / plainRfc2217, tls / local, bench::verdict(tls > 0 && tls <= 1.5 * plainRfc2217));
   }
 
   Ser2netServer server(Ser2netServer::Mode::Rfc2217, controller.slavePath(), QStringLiteral("19200n81"));

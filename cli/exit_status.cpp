@@ -15,6 +15,7 @@ ExitStatus exitStatusOf(LinkFault fault) {
     case LinkFault::PortInUse:
     case LinkFault::ClientCertificateRequired:
     case LinkFault::ClientCertificateRefused:
+    case LinkFault::ClientCertificateUnusable:
       return ExitStatus::AccessDenied;
     case LinkFault::ServerNotProven:
       return ExitStatus::ServerNotProven;

@@ -123,7 +123,12 @@ QString faultText(LinkFault fault) {
     case LinkFault::ClientCertificateRequired:
       return QStringLiteral(
           "O servidor exige um certificado deste computador e encerrou a conexão: indique-o com --client-cert "
-          "ARQUIVO e --client-key ARQUIVO, e inclua-o entre os aceitos pelo servidor.");
+          "ARQUIVO e --client-key ARQUIVO (ou certificado e chave no perfil), e inclua-o entre os aceitos pelo "
+          "servidor.");
+    case LinkFault::ClientCertificateUnusable:
+      return QStringLiteral(
+          "O TLS deste sistema não conseguiu usar o certificado deste computador para se apresentar ao servidor; "
+          "nada foi enviado. Confira se o certificado serve para autenticar um cliente (clientAuth).");
     case LinkFault::ClientCertificateRefused:
       return QStringLiteral(
           "O servidor não aceitou o certificado deste computador e encerrou a conexão: inclua-o entre os aceitos "

@@ -40,6 +40,7 @@ enum class LinkFault {
   ServerNotProven,            // the server's certificate did not prove it is the server meant (serverRefused())
   ClientCertificateRequired,  // the server closed after the handshake: it wants this computer's certificate
   ClientCertificateRefused,   // the server closed after the handshake: it did not accept the one sent
+  ClientCertificateUnusable,  // this system's TLS could not present this computer's certificate
   Other,
 };
 

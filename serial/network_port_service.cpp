@@ -242,13 +242,11 @@ void NetworkPortService::handle(const Event& event) {
           return;
         switch (m_state) {
           case PortState::Connecting:
-            refuseOpen(connectFault(failed.error), m_socket->errorString());
+            // Schannel weighs this computer's certificate as the connection comes up.
+            refuseOpen(usesTls() ? securingFault(failed.error) : connectFault(failed.error), m_socket->errorString());
             break;
           case PortState::Securing:
-            // A plain server's first words (a Telnet greeting) end the handshake.
-            refuseOpen(failed.error == QAbstractSocket::SslHandshakeFailedError ? LinkFault::NotTls
-                                                                                : connectFault(failed.error),
-                       m_socket->errorString());
+            refuseOpen(securingFault(failed.error), m_socket->errorString());
             break;
           case PortState::Negotiating:
             if (failed.error == QAbstractSocket::RemoteHostClosedError)
@@ -396,6 +394,18 @@ LinkFault NetworkPortService::closedAfterHandshake() const {
   // A TLS server that checks this computer's certificate after the handshake
   // (ser2net's clientauth) closes without a word when it finds none it allows.
   return m_credentials.identity ? LinkFault::ClientCertificateRefused : LinkFault::ClientCertificateRequired;
+}
+
+LinkFault NetworkPortService::securingFault(QAbstractSocket::SocketError error) const {
+  switch (error) {
+    case QAbstractSocket::SslHandshakeFailedError:
+      return LinkFault::NotTls;  // a plain server's first words (a Telnet greeting) end the handshake
+    case QAbstractSocket::SslInvalidUserDataError:
+      // Windows' Schannel takes a certificate only for the use it names.
+      return m_credentials.identity ? LinkFault::ClientCertificateUnusable : LinkFault::Other;
+    default:
+      return connectFault(error);
+  }
 }
 
 void NetworkPortService::setLinkOptions() {

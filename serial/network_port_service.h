@@ -145,6 +145,8 @@ class NetworkPortService final : public PortService {
   [[nodiscard]] TrustDecision weighServer() const;
   // A server that closed with nothing to say, past the TLS handshake.
   [[nodiscard]] LinkFault closedAfterHandshake() const;
+  // How a handshake's failure is told.
+  [[nodiscard]] LinkFault securingFault(QAbstractSocket::SocketError error) const;
 
   NetworkAddress m_address;
   Timeouts m_timeouts;

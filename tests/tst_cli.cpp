@@ -374,6 +374,9 @@ class CliTest : public QObject {
               (QTest::currentDataTag() == QByteArray("half of this user's pair") ||
                QFile::copy(dir.filePath("c.key"), ownPair + "/chave.pem")));
     if (arguments == QStringList{"@profile"}) {
+      // This user's own pair, not allowed by the server, is passed over.
+      QVERIFY(QFile::copy(dir.filePath("o.crt"), ownPair + "/certificado.pem") &&
+              QFile::copy(dir.filePath("o.key"), ownPair + "/chave.pem"));
       SiteProfile profile;
       profile.port = parseNetworkAddress(address);
       profile.serverCertificate = "../s.crt";

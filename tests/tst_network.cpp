@@ -29,8 +29,9 @@ const QByteArray kMessage = "Radio=1;COR=1;DelayDT=00100;PTT1=0;PTT2=0;PTT3=0;PT
 // A service with short deadlines, and what it told: the states it passed,
 // failed opens, losses (the service last, so that it goes first).
 struct Client {
-  explicit Client(const QString& address)
-      : service(parseNetworkAddress(address).value(), NetworkPortService::Timeouts{2000ms, 700ms, 2000ms, 4000ms}) {
+  explicit Client(const QString& address, TlsCredentials credentials = {})
+      : service(parseNetworkAddress(address).value(), std::move(credentials),
+                NetworkPortService::Timeouts{2000ms, 700ms, 2000ms, 4000ms}) {
     QObject::connect(&service, &PortService::stateChanged, [this](PortState state) { states.append(state); });
     QObject::connect(&service, &PortService::openFailed, [this](const LinkError& error) { failures.append(error); });
     QObject::connect(&service, &PortService::hungUp, [this](const LinkError& error) { losses.append(error); });
@@ -107,16 +108,30 @@ class NetworkTest : public QObject {
                                                    Connecting, Negotiating, Open, Closed};
     QTest::newRow("tcp") << "tcp"
                          << "19200n81" << QList{Connecting, Open, HungUp, Closed, Connecting, Open, Closed};
+    QTest::newRow("rfc2217+tls") << "rfc2217+tls"
+                                 << "9600e72" << QList{Connecting, Securing, Negotiating, Open, HungUp, Closed,
+                                                       Connecting, Securing, Negotiating, Open, Closed};
+    QTest::newRow("tcp+tls") << "tcp+tls"
+                             << "19200n81"
+                             << QList{Connecting, Securing, Open, HungUp, Closed, Connecting, Securing, Open, Closed};
   }
 
   void carriesTheLine() {
     QFETCH(QString, scheme);
     QFETCH(QString, serverLine);
     PtyPeer controller;
-    Ser2netServer server(scheme == QLatin1String("tcp") ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
-                         controller.slavePath(), serverLine);
+    // Over TLS the server is proven by its own certificate.
+    QTemporaryDir dir;
+    const bool tls = scheme.endsWith(QLatin1String("+tls"));
+    QVERIFY(!tls || makeTlsSite(dir));
+    Ser2netServer server(
+        scheme.startsWith(QLatin1String("tcp")) ? Ser2netServer::Mode::RawTcp : Ser2netServer::Mode::Rfc2217,
+        controller.slavePath(), serverLine, tls ? tlsSiteAccepter(dir, false) : QString());
     QVERIFY2(server.start(), server.output().constData());
-    Client client(server.address());
+    TlsCredentials credentials{std::nullopt, dir.filePath("kept"), std::nullopt};
+    if (tls)
+      credentials.serverCertificate = readServerCertificateFile(dir.filePath("s.crt"));
+    Client client(server.address(), credentials);
     QCOMPARE(client.service.open(), OpenProgress::Pending);
     QTRY_COMPARE(client.service.state(), PortState::Open);
 
@@ -313,6 +328,7 @@ void NetworkTest::overRealLinks_data() {
   QTest::newRow("one-shot sends, tcp") << "tcp" << 0 << Story::OneShots;
   QTest::newRow("factory interrupted at its first write") << "rfc2217" << 0 << Story::InterruptedFactory;
   QTest::newRow("one-shot sends, tcp+tls") << "tcp+tls" << 0 << Story::OneShots;
+  QTest::newRow("apply, delaying link, rfc2217+tls") << "rfc2217+tls" << 600 << Story::Apply;
   QTest::newRow("server lost during a pause, rfc2217+tls") << "rfc2217+tls" << 0 << Story::LostDuringPause;
   QTest::newRow("a changed certificate the system trusts") << "rfc2217+tls" << 0 << Story::ChangedCertificate;
   // clang-format on

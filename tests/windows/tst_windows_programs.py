@@ -233,23 +233,78 @@ def test_apply_takes_a_profile_by_its_windows_path(controller):
     check(received(controller.take()) == b''.join(EXAMPLE), 'the four radios on the line')
 
 
-def test_rfc2217_reaches_ser2net(controller):
+def start_ser2net(controller, accepter, options=''):
+    """Debian's ser2net on 127.0.0.1 and a free port, listening once this returns."""
     port = free_port()
     ser2net = subprocess.Popen(
         ['/usr/sbin/ser2net', '-n', '-u', '-Y',
-         f'connection: &c#  accepter: telnet(rfc2217),tcp,127.0.0.1,{port}#  connector: serialdev,{controller.path},'
-         '9600e71,local'], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+         f'connection: &c#  accepter: {accepter},127.0.0.1,{port}#  connector: serialdev,{controller.path},'
+         f'9600e71,local{options}'], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    listening = f' 0100007F:{port:04X} 00000000:0000 0A '
+    deadline = time.monotonic() + 5
+    while listening not in pathlib.Path('/proc/net/tcp').read_text() and time.monotonic() < deadline:
+        time.sleep(0.02)
+    return ser2net, port
+
+
+def test_rfc2217_reaches_ser2net(controller):
+    ser2net, port = start_ser2net(controller, 'telnet(rfc2217),tcp')
     try:
-        listening = f' 0100007F:{port:04X} 00000000:0000 0A '
-        deadline = time.monotonic() + 5
-        while listening not in pathlib.Path('/proc/net/tcp').read_text() and time.monotonic() < deadline:
-            time.sleep(0.02)
         status, _, err = wine(CLI, 'send', '3', '--cor', 'baixo', '--port', f'rfc2217://127.0.0.1:{port}')
         check(status == 0, f'status {status}: {err}')
         check(received(controller.take()) == message(3, cor=0), 'bytes through ser2net')
     finally:
         ser2net.terminate()
         ser2net.wait(5)
+
+
+def test_rfc2217_tls_through_schannel(controller):
+    """rfc2217+tls:// through Windows' Schannel: an unknown server refused
+    before a byte, kept by trust --fingerprint in the user's application
+    data, then a send through it. Wine 8's crypt32 has no
+    CertFindChainInStore (a stub), so Schannel under Wine cannot present a
+    client certificate: that send must end with status 4, its reason told,
+    nothing written; on Windows itself the certificate is presented."""
+    folder = pathlib.Path(tempfile.mkdtemp(prefix='tls-'))
+    allowed = folder / 'auth/operador/allowed_certs'
+    allowed.mkdir(parents=True)
+    for name in ('s', 'c'):
+        subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', folder / f'{name}.key',
+                        '-out', folder / f'{name}.crt', '-days', '2', '-subj',
+                        '/CN=' + ('host-ser2net' if name == 's' else 'operador')],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    shutil.copy(folder / 'c.crt', allowed)
+    subprocess.run(['openssl', 'rehash', allowed], check=True)
+    tls = f'ssl(key={folder}/s.key,cert={folder}/s.crt'
+    plain_tls, port = start_ser2net(controller, f'telnet(rfc2217),{tls}),tcp')
+    client_auth, auth_port = start_ser2net(controller, f'telnet(rfc2217),{tls},clientauth),tcp',
+                                           f'#  options:#    authdir: {folder}/auth')
+    windows = lambda path: 'Z:' + str(path).replace('/', '\\')
+    address = f'rfc2217+tls://127.0.0.1:{port}'
+    try:
+        status, _, err = wine(CLI, 'send', '1', '--port', address)
+        check(status == 7 and 'ainda não confia' in err, f'an unknown server: status {status}: {err}')
+        check(received(controller.take()) == b'', 'nothing written to an unknown server')
+        fingerprint = re.search(r'SHA256:[A-Za-z0-9+/]+', err).group(0)
+        status, _, err = wine(CLI, 'trust', address, '--fingerprint', fingerprint)
+        check(status == 0, f'trust: status {status}: {err}')
+        check(list((PREFIX / 'drive_c/users').glob(f'*/AppData/Local/zelqon/servidores/127.0.0.1_{port}.pem')),
+              'the certificate kept in the user\'s application data')
+        status, _, err = wine(CLI, 'send', '2', '--port', address)
+        check(status == 0, f'a trusted server: status {status}: {err}')
+        check(received(controller.take()) == message(2), 'the bytes through TLS')
+
+        status, _, err = wine(CLI, 'send', '4', '--port', f'rfc2217+tls://127.0.0.1:{auth_port}', '--server-cert',
+                              windows(folder / 's.crt'), '--client-cert', windows(folder / 'c.crt'), '--client-key',
+                              windows(folder / 'c.key'))
+        check(status == 4 and 'não conseguiu usar o certificado deste computador' in err,
+              f'a client certificate under Wine: status {status}: {err}')
+        check(received(controller.take()) == b'', 'nothing written without the client certificate')
+    finally:
+        for server in (plain_tls, client_auth):
+            server.terminate()
+            server.wait(5)
+        shutil.rmtree(folder)
 
 
 def xdotool(*arguments):
