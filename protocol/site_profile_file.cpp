@@ -76,8 +76,10 @@ QString profileFilePath(const QString& profilePath, const QString& named) {
 void moveProfileFiles(SiteProfile& profile, const QString& oldPath, const QString& newPath) {
   const QDir newFolder = QFileInfo(newPath).absoluteDir();
   for (const ProfileKey& key : kProfileKeys) {
+    if (key.value != ProfileValue::FilePath)
+      continue;  // only a FilePath key has a text field
     QString& named = profile.*key.text;
-    if (key.value == ProfileValue::FilePath && !named.isEmpty() && QDir::isRelativePath(named))
+    if (!named.isEmpty() && QDir::isRelativePath(named))
       named = newFolder.relativeFilePath(profileFilePath(oldPath, named));
   }
 }
