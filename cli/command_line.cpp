@@ -374,13 +374,8 @@ class Reader {
       throw Refused(QStringLiteral("use --client-cert e --client-key juntos."));
     const TlsFiles given{value(Option::ServerCert), value(Option::ClientCert), value(Option::ClientKey)};
     TlsFiles named;
-    if (const auto* apply = std::get_if<ApplyProfile>(&request.work)) {
-      const auto inFolder = [apply](const QString& file) {
-        return file.isEmpty() ? file : profileFilePath(apply->path, file);
-      };
-      named = {inFolder(apply->profile.serverCertificate), inFolder(apply->profile.clientCertificate),
-               inFolder(apply->profile.clientKey)};
-    }
+    if (const auto* apply = std::get_if<ApplyProfile>(&request.work))
+      named = profileTlsFiles(apply->profile, apply->path);
     auto credentials = readTlsCredentials(chooseTlsFiles(given, named, userClientPair()));
     if (const auto* refusal = std::get_if<TlsFilesRefusal>(&credentials)) {
       const ExitStatus status =

@@ -17,6 +17,13 @@ TlsFiles userClientPair(const QString& folder) {
   return pair;
 }
 
+TlsFiles profileTlsFiles(const SiteProfile& profile, const QString& profilePath) {
+  const auto inFolder = [&profilePath](const QString& file) {
+    return file.isEmpty() ? file : profileFilePath(profilePath, file);
+  };
+  return {inFolder(profile.serverCertificate), inFolder(profile.clientCertificate), inFolder(profile.clientKey)};
+}
+
 TlsFiles chooseTlsFiles(const TlsFiles& commandLine, const TlsFiles& profile, const TlsFiles& userDefault) {
   TlsFiles chosen;
   chosen.serverCertificate =

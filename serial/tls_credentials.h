@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/site_profile.h"
 #include "serial/client_identity.h"
 #include "serial/server_trust.h"
 
@@ -31,6 +32,9 @@ struct TlsFiles {
 // "certificado.pem" and "chave.pem" in the user's configuration folder;
 // named only when at least one of the two is there.
 [[nodiscard]] TlsFiles userClientPair(const QString& folder = userConfigFolder());
+
+// The files a profile names, each read from the profile's folder.
+[[nodiscard]] TlsFiles profileTlsFiles(const SiteProfile& profile, const QString& profilePath);
 
 // Each file from the first place that names it: the server's certificate
 // alone, this computer's pair as a pair (a place naming half of it decides,

@@ -352,13 +352,8 @@ void Programador::takePortFromList() {
 
 TlsCredentials Programador::tlsCredentials() {
   TlsFiles named;
-  if (m_profile->isOpen()) {
-    const SiteProfile profile = m_profile->current();
-    const auto inFolder = [this](const QString& file) {
-      return file.isEmpty() ? file : profileFilePath(m_profile->path(), file);
-    };
-    named = {inFolder(profile.serverCertificate), inFolder(profile.clientCertificate), inFolder(profile.clientKey)};
-  }
+  if (m_profile->isOpen())
+    named = profileTlsFiles(m_profile->current(), m_profile->path());
   auto credentials = readTlsCredentials(chooseTlsFiles({}, named, userClientPair()));
   if (const auto* refusal = std::get_if<TlsFilesRefusal>(&credentials)) {
     noteFailure(describeTlsFilesRefusal(*refusal));
