@@ -1,8 +1,10 @@
 #include "cli/command_line.h"
 
+#include "engine/operator_text.h"
 #include "engine/profile_text.h"
 #include "engine/tls_text.h"
 #include "protocol/line_settings.h"
+#include "serial/network_support.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -376,13 +378,17 @@ class Reader {
     TlsFiles named;
     if (const auto* apply = std::get_if<ApplyProfile>(&request.work))
       named = profileTlsFiles(apply->profile, apply->path);
-    auto credentials = readTlsCredentials(chooseTlsFiles(given, named, userClientPair()));
+    const auto module = networkModule();
+    if (const auto* reason = std::get_if<QString>(&module))
+      throw Refused(describeNetworkSupportMissing() + QLatin1Char(' ') + *reason, ExitStatus::IoFailure);
+    auto credentials =
+        std::get<const NetworkModule*>(module)->readTlsCredentials(chooseTlsFiles(given, named, userClientPair()));
     if (const auto* refusal = std::get_if<TlsFilesRefusal>(&credentials)) {
       const ExitStatus status =
           std::holds_alternative<IdentityRefusal>(*refusal) ? ExitStatus::AccessDenied : ExitStatus::Usage;
       throw Refused(describeTlsFilesRefusal(*refusal), status);
     }
-    request.tls = std::get<TlsCredentials>(std::move(credentials));
+    request.tls = std::get<SharedTlsCredentials>(std::move(credentials));
   }
 
  public:

@@ -4,7 +4,7 @@
 #include "protocol/port_choice.h"
 #include "protocol/radio_program.h"
 #include "protocol/site_profile.h"
-#include "serial/tls_credentials.h"
+#include "serial/network_module.h"
 
 #include <QString>
 #include <QStringList>
@@ -52,7 +52,7 @@ struct Request {
   RecordMode record = RecordMode::DailyFiles;
   QString recordFile;  // RecordMode::OneFile
   Delivery delivery = Delivery::Write;
-  TlsCredentials tls;  // read and checked: --server-cert, --client-cert, --client-key
+  SharedTlsCredentials tls;  // read and checked: --server-cert, --client-cert, --client-key
 };
 
 // A text that ends the run at once with status 0: --help, --version.

@@ -9,6 +9,7 @@
 #include "protocol/overloaded.h"
 #include "protocol/programming_message.h"
 #include "record/session_record.h"
+#include "serial/network_support.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -127,7 +128,12 @@ class ControllerSession {
     // A run ends with its operation: a lost port is not opened again.
     m_engine.setAfterLoss(ControllerEngine::AfterLoss::Stop);
     m_engine.setTlsCredentials(request.tls);
+    // A port that cannot even be chosen ends the run before anything is
+    // written: the engine would otherwise go on with the port it had.
+    const QMetaObject::Connection refused = QObject::connect(
+        &m_engine, &ControllerEngine::failed, [this](const OperationFailure& failure) { m_portRefused = failure; });
     (void)m_engine.changePort(request.port);
+    QObject::disconnect(refused);
     // A network port says what it is waiting for, which may take seconds.
     QObject::connect(&m_engine, &ControllerEngine::portStateChanged, [this](PortState state) {
       if (const QString text = describeConnecting(state, m_engine.portName()); !text.isEmpty())
@@ -148,9 +154,17 @@ class ControllerSession {
   ~ControllerSession() { m_engine.closePort(); }
 
   [[nodiscard]] ControllerEngine& engine() { return m_engine; }
+  // Tells why the port asked for could not be chosen, and the run's status.
+  [[nodiscard]] std::optional<ExitStatus> tellPortRefused() const {
+    if (!m_portRefused)
+      return std::nullopt;
+    printError(oneLine(describeFailure(*m_portRefused)));
+    return exitStatusOf(m_portRefused->error.fault());
+  }
 
  private:
   ControllerEngine m_engine;
+  std::optional<OperationFailure> m_portRefused;
 };
 
 // Writes `messages` through the engine's `start`, or with --dry-run only
@@ -162,6 +176,8 @@ ExitStatus deliver(const Request& request, const QStringList& messages,
     return ExitStatus::Ok;
   }
   ControllerSession session(request);
+  if (const auto refused = session.tellPortRefused())
+    return *refused;
   ExitStatus status = ExitStatus::Ok;
   (void)runOperation(
       session.engine(), [&] { return start(session.engine()); }, status);
@@ -173,13 +189,18 @@ ExitStatus deliver(const Request& request, const QStringList& messages,
 // given beforehand.
 ExitStatus trustServer(const TrustServer& trust) {
   const NetworkAddress& address = trust.address;
-  const auto chain = fetchServerChain(address.host, address.port, std::chrono::seconds(10));
-  if (const auto* reason = std::get_if<QString>(&chain)) {
+  const auto loaded = networkModule();
+  if (const auto* reason = std::get_if<QString>(&loaded)) {
+    printError(describeNetworkSupportMissing() + QLatin1Char(' ') + *reason);
+    return ExitStatus::IoFailure;
+  }
+  const NetworkModule& module = *std::get<const NetworkModule*>(loaded);
+  const auto shown = module.fetchServerCertificate(address, std::chrono::seconds(10));
+  if (const auto* reason = std::get_if<QString>(&shown)) {
     printError(QStringLiteral("o servidor %1 não mostrou um certificado: %2").arg(address.text(), *reason));
     return ExitStatus::IoFailure;
   }
-  const QSslCertificate leaf = std::get<QList<QSslCertificate>>(chain).constFirst();
-  const CertificateFacts facts = certificateFacts(leaf);
+  const CertificateFacts& facts = std::get<CertificateFacts>(shown);
   writeOut((describeCertificateFacts(facts) + QLatin1Char('\n')).toUtf8());
   if (trust.fingerprint) {
     if (*trust.fingerprint != facts.fingerprint) {
@@ -195,12 +216,12 @@ ExitStatus trustServer(const TrustServer& trust) {
     printNotice(QStringLiteral("Nada foi guardado."));
     return ExitStatus::ServerNotProven;
   }
-  const TrustedServers store(TrustedServers::userFolder());
-  if (const auto failure = store.keep(address.host, address.port, leaf)) {
+  const auto kept = module.keepServerCertificate(trustedServersFolder(), address.host, address.port, facts.pem);
+  if (const auto* failure = std::get_if<KeepFailure>(&kept)) {
     printError(describeKeepFailure(*failure));
     return ExitStatus::IoFailure;
   }
-  printNotice(QStringLiteral("Certificado guardado em %1.").arg(store.pathFor(address.host, address.port)));
+  printNotice(QStringLiteral("Certificado guardado em %1.").arg(std::get<QString>(kept)));
   return ExitStatus::Ok;
 }
 
@@ -213,6 +234,8 @@ ExitStatus runRequest(const Request& request) {
           [](const CheckProfile&) { return ExitStatus::Ok; },  // read in full, nothing to say
           [&request](const Monitor& monitor) {
             ControllerSession session(request);
+            if (const auto refused = session.tellPortRefused())
+              return *refused;
             return runMonitor(session.engine(), monitor);
           },
           [&request](const SendRadio& send) {

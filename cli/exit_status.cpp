@@ -34,6 +34,7 @@ ExitStatus exitStatusOf(LinkFault fault) {
     case LinkFault::SettingsRefused:
     case LinkFault::NotConfirmed:
     case LinkFault::NotTls:
+    case LinkFault::NetworkSupportMissing:
     case LinkFault::Other:
       break;
   }

@@ -5,7 +5,7 @@
 #include "engine/record_text.h"
 #include "protocol/programming_message.h"
 #include "record/session_record.h"
-#include "serial/network_port_service.h"
+#include "serial/network_support.h"
 #include "serial/serial_port_service.h"
 
 #include <QDir>
@@ -191,7 +191,7 @@ OperationStart ControllerEngine::changePort(const std::optional<PortChoice>& cho
         if (!choice)
           throw LinkError(LinkStep::SelectPort, LinkFault::InvalidNumber, asTyped.trimmed(), {});
         if (const NetworkAddress* address = choice->network()) {
-          attachPort(new NetworkPortService(*address, m_tlsCredentials, NetworkPortService::Timeouts{}, this));
+          attachPort(newNetworkPort(*address, m_tlsCredentials, this));
           emit portStateChanged(m_port->state());
           return;
         }

@@ -7,7 +7,7 @@
 #include "record/session_record.h"
 #include "serial/port_catalog.h"
 #include "serial/port_service.h"
-#include "serial/tls_credentials.h"
+#include "serial/network_module.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -53,7 +53,7 @@ class ControllerEngine final : public QObject {
   void setCommandGap(std::chrono::milliseconds gap) { m_commandGap = gap; }
   // What a TLS server met from the next changePort on is weighed against,
   // and this computer's certificate for it.
-  void setTlsCredentials(TlsCredentials credentials) { m_tlsCredentials = std::move(credentials); }
+  void setTlsCredentials(SharedTlsCredentials credentials) { m_tlsCredentials = std::move(credentials); }
 
   // Keeps `record` (taking it as a child) and writes to it every message
   // written and every byte received, with the port as the operator names it;
@@ -178,7 +178,7 @@ class ControllerEngine final : public QObject {
   PortService* m_port = nullptr;  // the one in use: m_serialPort or a network port
   AfterLoss m_afterLoss = AfterLoss::ReopenOnNextUse;
   std::chrono::milliseconds m_commandGap = kCommandGap;
-  TlsCredentials m_tlsCredentials;
+  SharedTlsCredentials m_tlsCredentials;
   QTimer* m_pollTimer = nullptr;
   QTimer* m_gapTimer = nullptr;
   QTimer* m_rescanTimer = nullptr;

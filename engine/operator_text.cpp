@@ -133,6 +133,8 @@ QString faultText(LinkFault fault) {
       return QStringLiteral(
           "O servidor não aceitou o certificado deste computador e encerrou a conexão: inclua-o entre os aceitos "
           "pelo servidor (allowed_certs, no ser2net).");
+    case LinkFault::NetworkSupportMissing:
+      return describeNetworkSupportMissing();
     case LinkFault::Other:
       break;
   }
@@ -193,6 +195,12 @@ QString progressText(const OperationFailure& failure) {
 }
 
 }  // namespace
+
+QString describeNetworkSupportMissing() {
+  return QStringLiteral(
+      "O suporte a portas de rede do programa não pôde ser carregado, por isso só as portas seriais deste "
+      "computador funcionam. Reinstale o programa.");
+}
 
 QString describeFailure(const OperationFailure& failure) {
   // An interruption is no failure of the port: no step to blame.

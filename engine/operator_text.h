@@ -14,6 +14,9 @@ namespace zelqon {
 // which port, why in plain Portuguese (from the diagnosis, when there is
 // one), the system's own reason, and the ports there now when it was none.
 [[nodiscard]] QString describeFailure(const OperationFailure& failure);
+// Why no network port can be opened: the program's network module is not
+// there or not of this build.
+[[nodiscard]] QString describeNetworkSupportMissing();
 
 // The notice for a port whose device went away while open, saying what the
 // program does next.

@@ -106,18 +106,6 @@ QString describeFirstContact(const ServerRefused& refused, const QString& addres
       .join(QLatin1Char('\n'));
 }
 
-QString describeTrustedBy(TrustedBy how) {
-  switch (how) {
-    case TrustedBy::ConfiguredFile:
-      return QStringLiteral("Servidor reconhecido pelo certificado indicado.");
-    case TrustedBy::SystemStore:
-      return QStringLiteral("Servidor reconhecido por uma autoridade certificadora do sistema.");
-    case TrustedBy::KeptBefore:
-      return QStringLiteral("Servidor reconhecido pelo certificado guardado quando se confiou nele.");
-  }
-  return {};
-}
-
 QString describeCredentialFileProblem(CredentialFileProblem problem, const QString& path) {
   switch (problem) {
     case CredentialFileProblem::Missing:

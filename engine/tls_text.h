@@ -1,8 +1,6 @@
 #pragma once
 
-#include "serial/client_identity.h"
-#include "serial/server_trust.h"
-#include "serial/tls_credentials.h"
+#include "serial/tls_files.h"
 
 #include <QString>
 
@@ -19,7 +17,6 @@ namespace zelqon {
 // The question on first contact with a server nothing vouches for: its
 // certificate's facts and what to compare before trusting it.
 [[nodiscard]] QString describeFirstContact(const ServerRefused& refused, const QString& address);
-[[nodiscard]] QString describeTrustedBy(TrustedBy how);
 [[nodiscard]] QString describeCredentialFileProblem(CredentialFileProblem problem, const QString& path);
 [[nodiscard]] QString describeKeepFailure(const KeepFailure& failure);
 [[nodiscard]] QString describeIdentityRefusal(const IdentityRefusal& refusal);

@@ -41,6 +41,7 @@ enum class LinkFault {
   ClientCertificateRequired,  // the server closed after the handshake: it wants this computer's certificate
   ClientCertificateRefused,   // the server closed after the handshake: it did not accept the one sent
   ClientCertificateUnusable,  // this system's TLS could not present this computer's certificate
+  NetworkSupportMissing,      // the program's network module could not be loaded (a broken installation)
   Other,
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/credential_file.h"
+#include "serial/tls_files.h"
 
 #include <QSslCertificate>
 #include <QSslKey>
@@ -9,22 +10,6 @@
 #include <variant>
 
 namespace zelqon {
-
-// What is wrong with a key file, past reading it.
-enum class KeyProblem {
-  ReadableByOthers,  // the group or others may read it: "chmod 600" mends it
-  NotAKey,           // no private key in PEM form
-  NeedsPassphrase,   // the key is locked by a passphrase, which the program cannot ask for
-  DoesNotMatch,      // not the key of the certificate beside it
-  NotSupportedHere,  // an Ed25519 key on a system whose TLS cannot use one (Windows)
-};
-
-// Why this computer has no identity to show the server, and which file is
-// to blame.
-struct IdentityRefusal {
-  QString file;
-  std::variant<CredentialFileProblem, KeyProblem> problem;
-};
 
 // How this computer proves itself to a server that asks for a client
 // certificate.

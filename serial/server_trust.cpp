@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QSaveFile>
 #include <QSslSocket>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -20,12 +19,6 @@ CertificateFacts certificateFacts(const QSslCertificate& certificate) {
   return {certificate.subjectDisplayName(), certificate.issuerDisplayName(),     certificate.effectiveDate(),
           certificate.expiryDate(),         certificateFingerprint(certificate), certificate.toPem()};
 }
-
-QString userConfigFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zelqon");
-}
-
-QString TrustedServers::userFolder() { return userConfigFolder() + QStringLiteral("/servidores"); }
 
 QString TrustedServers::fileName(const QString& host, quint16 port) {
   QString safe = host.toLower();

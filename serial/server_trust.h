@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/credential_file.h"
+#include "serial/tls_files.h"
 
 #include <QDateTime>
 #include <QList>
@@ -20,10 +21,6 @@ namespace zelqon {
 [[nodiscard]] QString certificateFingerprint(const QSslCertificate& certificate);
 [[nodiscard]] CertificateFacts certificateFacts(const QSslCertificate& certificate);
 
-// "zelqon" in the user's configuration folder: the kept servers and this
-// computer's own certificate and key.
-[[nodiscard]] QString userConfigFolder();
-
 // The certificate kept for a server the operator chose to trust.
 struct KeptCertificate {
   enum class State { None, Kept, Damaged };  // Damaged: not a single valid certificate
@@ -32,20 +29,12 @@ struct KeptCertificate {
   QString path;
 };
 
-// A kept certificate that could not be written.
-struct KeepFailure {
-  QString path;
-  QString reason;  // the system's words
-};
-
 // The servers this user trusts: one PEM file per host and port in a folder,
 // readable and removable by hand to forget a server.
 class TrustedServers {
  public:
   explicit TrustedServers(QString folder) : m_folder(std::move(folder)) {}
 
-  // "zelqon/servidores" in the user's configuration folder.
-  [[nodiscard]] static QString userFolder();
   // "site.example_2217.pem": the host in lower case, an IPv6 address's colons
   // as '+', which no host name holds and every file system takes.
   [[nodiscard]] static QString fileName(const QString& host, quint16 port);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -264,6 +265,40 @@ class CliTest : public QObject {
     QVERIFY_CONTAINS(err, QStringLiteral("zelqon-cli: A porta %1 foi desconectada e fechada.").arg(path));
     QVERIFY2(err.trimmed().endsWith(QStringLiteral("Monitor encerrado.")), qPrintable(err));
     QVERIFY2(!err.contains(QStringLiteral("aberta de novo")), qPrintable(err));
+  }
+
+  // Qt Network and OpenSSL come with the network module, mapped only once a
+  // network port is chosen. A program installed without the module says so
+  // when one is, and writes to no other port instead.
+  void networkSupportIsLoadedOnFirstUse() {
+    const auto monitorMaps = [](const QString& port) {
+      const auto process = start({"monitor", "--seconds", "20", "--port", port});
+      QString err;
+      const bool open = waitForError(*process, err, QStringLiteral("Ctrl+C"), 5000);
+      const QByteArray maps = readFile(QStringLiteral("/proc/%1/maps").arg(process->processId()));
+      process->terminate();
+      return open && finish(*process, 5000).status == 0 ? maps : QByteArray();
+    };
+    PtyPeer controller;
+    const QByteArray serial = monitorMaps(controller.slavePath());
+    QVERIFY(serial.contains("libQt6SerialPort"));
+    for (const char* library : {"libQt6Network", "libcrypto", "zelqon-network"})
+      QVERIFY2(!serial.contains(library), library);
+    QTcpServer server;  // the system takes the connection; nothing need be said
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QByteArray network = monitorMaps(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+    for (const char* library : {"libQt6Network", "zelqon-network"})
+      QVERIFY2(network.contains(library), library);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("bin"));
+    const QString lone = dir.filePath("bin/zelqon-cli");
+    QVERIFY(QFile::copy(QStringLiteral(ZELQON_CLI_PROGRAM), lone));
+    QProcess process;
+    process.start(lone, {"atualizar", "--port", "tcp://127.0.0.1:1"});
+    const Run result = finish(process);
+    QCOMPARE(result.status, kIoFailure);
+    QVERIFY_CONTAINS(result.err, QStringLiteral("porta tcp://127.0.0.1:1. O suporte a portas de rede"));
   }
 
   // A profile's port in every form is read by check and never looked at by

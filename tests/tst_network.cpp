@@ -361,7 +361,8 @@ void NetworkTest::overRealLinks() {
   const TrustedServers kept(dir.filePath("kept"));
   if (story == Story::ChangedCertificate)
     QVERIFY(!kept.keep(address.host, address.port, QSslCertificate::fromPath(dir.filePath("o.crt")).value(0)));
-  engine.setTlsCredentials({std::nullopt, dir.filePath("kept"), std::nullopt});
+  engine.setTlsCredentials(
+      std::make_shared<const TlsCredentials>(TlsCredentials{std::nullopt, dir.filePath("kept"), std::nullopt}));
   // Shortened: the proof is that the controller sees no gap under the pause.
   constexpr auto kGap = 1000ms;
   engine.setCommandGap(kGap);

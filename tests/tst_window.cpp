@@ -218,6 +218,8 @@ class WindowTest : public QObject {
     QVERIFY(!w.window.engine().isOpen());
     QCOMPARE(w.window.engine().portNumber(), qint16(3));
     QCOMPARE(list->count(), 2);  // typed text adds no entry
+    // Serial ports alone: the network module is not loaded.
+    QVERIFY(!readFile(QStringLiteral("/proc/self/maps")).contains("zelqon-network"));
   }
 
   // The port list follows adapters plugged and pulled, keeping typed text.

@@ -4,6 +4,7 @@
 #include "engine/record_text.h"
 #include "engine/tls_text.h"
 #include "record/session_record.h"
+#include "serial/network_support.h"
 #include "ui/app_icon.h"
 #include "ui/monitor_view.h"
 #include "ui/notice_queue.h"
@@ -26,7 +27,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QSslCertificate>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -350,16 +350,21 @@ void Programador::takePortFromList() {
   (void)m_engine->changePort(choice, text);
 }
 
-TlsCredentials Programador::tlsCredentials() {
+SharedTlsCredentials Programador::tlsCredentials() {
   TlsFiles named;
   if (m_profile->isOpen())
     named = profileTlsFiles(m_profile->current(), m_profile->path());
-  auto credentials = readTlsCredentials(chooseTlsFiles({}, named, userClientPair()));
+  // Without the network module the port's own failure tells why.
+  const auto module = networkModule();
+  if (!std::holds_alternative<const NetworkModule*>(module))
+    return {};
+  auto credentials =
+      std::get<const NetworkModule*>(module)->readTlsCredentials(chooseTlsFiles({}, named, userClientPair()));
   if (const auto* refusal = std::get_if<TlsFilesRefusal>(&credentials)) {
     noteFailure(describeTlsFilesRefusal(*refusal));
     return {};
   }
-  return std::get<TlsCredentials>(std::move(credentials));
+  return std::get<SharedTlsCredentials>(std::move(credentials));
 }
 
 void Programador::request(const std::function<OperationStart()>& operation) {
@@ -378,8 +383,11 @@ void Programador::askAboutFirstContact() {
   question.exec();
   if (question.clickedButton() != trust)
     return;
-  const TrustedServers store(TrustedServers::userFolder());
-  if (const auto failure = store.keep(refused.host, refused.port, QSslCertificate(refused.presented.pem))) {
+  // Asked only of a server the network module met: it is loaded.
+  const NetworkModule& module = *std::get<const NetworkModule*>(networkModule());
+  const auto kept =
+      module.keepServerCertificate(trustedServersFolder(), refused.host, refused.port, refused.presented.pem);
+  if (const auto* failure = std::get_if<KeepFailure>(&kept)) {
     noteFailure(describeKeepFailure(*failure));
     return;
   }

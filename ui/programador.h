@@ -72,7 +72,7 @@ class Programador final : public QWidget {
   void takePortFromList();
   // The open profile's certificate files, else this user's own pair; a file
   // refused is told, and the port goes on without any.
-  [[nodiscard]] TlsCredentials tlsCredentials();
+  [[nodiscard]] SharedTlsCredentials tlsCredentials();
   // Runs an operation the operator asked for and keeps it, to run again once
   // a server met for the first time is trusted.
   void request(const std::function<OperationStart()>& operation);

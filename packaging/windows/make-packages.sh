@@ -16,7 +16,7 @@ cmake --install "$build" --prefix "$stage" >/dev/null
 # those import in turn; Windows matches names in any case.
 mapfile -t dll_folders <"$build/dll-folders.txt"
 imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
-pending=("$stage"/*.exe "$stage"/*/*.dll)
+pending=("$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll)
 while ((${#pending[@]})); do
   file=${pending[0]}
   pending=("${pending[@]:1}")

@@ -87,15 +87,17 @@ for size in "${sizes[@]}"; do
   has '-rw-r--r--' "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png" ||
     fail "usr/share/icons/hicolor/${size}x${size}/apps/zelqon.png missing"
 done
-if grep -Ev '^d' <<<"$contents" | grep -Ev ' \./usr/(bin|share)/' >/dev/null; then
-  fail "files outside usr/bin and usr/share:"
-  grep -Ev '^d' <<<"$contents" | grep -Ev ' \./usr/(bin|share)/' >&2
+module=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/zelqon/zelqon-network.so
+has '-rw-r--r--' "$module" || fail "$module missing"
+if grep -Ev '^d' <<<"$contents" | grep -Ev " \./(usr/(bin|share)/|$module\$)" >/dev/null; then
+  fail "files outside usr/bin, usr/share and the network module:"
+  grep -Ev '^d' <<<"$contents" | grep -Ev " \./(usr/(bin|share)/|$module\$)" >&2
 fi
 
 # Control fields.
 [[ $(dpkg-deb -f "$deb" Package) == zelqon ]] || fail "Package is not zelqon"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-translations-l10n; do
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6network6 qt6-translations-l10n; do
   grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 [[ -n $(dpkg-deb -f "$deb" Section) ]] || fail "no Section"
@@ -129,6 +131,21 @@ if readelf -d "$root/usr/bin/zelqon-cli" | grep -Eq 'libQt6(Gui|Widgets)'; then
 fi
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zelqon-cli" --help >/dev/null 2>&1 ||
   fail "zelqon-cli --help fails with no display"
+
+# Qt Network and OpenSSL are the network module's alone: a session that opens
+# no network port never maps them. The installed command line finds the
+# module where the package puts it: a network port that nothing listens on
+# is refused by the system (status 3), not for want of the module (status 5).
+for program in zelqon zelqon-cli; do
+  if readelf -d "$root/usr/bin/$program" | grep -Eq 'libQt6Network|libcrypto'; then
+    fail "usr/bin/$program links Qt Network or OpenSSL"
+  fi
+done
+readelf -d "$root/$module" | grep -q 'libQt6Network' || fail "$module does not link Qt Network"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY XDG_STATE_HOME="$work/state" "$root/usr/bin/zelqon-cli" atualizar \
+  --port tcp://127.0.0.1:1 >"$work/cli.log" 2>&1 || status=$?
+[[ $status -eq 3 ]] || { fail "the installed zelqon-cli over tcp://127.0.0.1:1 ended with $status, not 3:"; cat "$work/cli.log" >&2; }
 
 # Debian's own checker: no error and no warning.
 tags=$(lintian --tag-display-limit 0 "$deb" 2>/dev/null | grep -E '^[EW]: ' || true)
