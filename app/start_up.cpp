@@ -2,6 +2,7 @@
 
 #include "engine/qt_portuguese.h"
 #include "record/session_record.h"
+#include "ui/deferred_icon_style.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -18,6 +19,10 @@ std::unique_ptr<Programador> startProgrammingWindow(const std::function<PortCata
   QGuiApplication::setDesktopFileName(QStringLiteral("zelqon"));
   if (auto qtTexts = installQtPortuguese())
     qtTexts.release()->setParent(qApp);
+#ifndef Q_OS_WIN
+  // The Windows folder carries no image format plugins to spare.
+  QApplication::setStyle(new DeferredIconStyle);
+#endif
 
   auto window = std::make_unique<Programador>(discoverPorts);
   // Every message sent and every byte received, in a file a day.

@@ -437,6 +437,24 @@ class WindowTest : public QObject {
 
   // Opened as the desktop opens files: named on the command line, dropped on
   // the window, or picked from the recent list, which keeps the last eight.
+  // The program as started from the menu maps what its first view needs: no
+  // Qt Network, no network module, no image format plugins. Read once it has
+  // painted its text (a font mapped).
+  void programStartsWithoutWhatItDoesNotShow() {
+    QProcess program;
+    program.start(QStringLiteral(ZELQON_WINDOW_PROGRAM), {});
+    QVERIFY(program.waitForStarted());
+    const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(maps).contains("/fonts/"), 20000);
+    QTest::qWait(1500);  // past the first poll and what start-up leaves for after the first paint
+    const QByteArray mapped = readFile(maps);
+    program.kill();
+    program.waitForFinished();
+    QVERIFY(mapped.contains("libQt6Widgets"));
+    for (const char* part : {"libQt6Network", "zelqon-network", "libcrypto", "plugins/imageformats"})
+      QVERIFY2(!mapped.contains(part), part);
+  }
+
   void profilesOpenTheWaysDesktopFilesDo() {
     QTemporaryDir dir;
     QStringList paths;
