@@ -9,6 +9,7 @@
 #include "ser2net_server.h"
 #include "serial/link_probe.h"
 #include "serial/network_port_service.h"
+#include "serial/network_support.h"
 #include "serial/precise_deadline.h"
 #include "serial/write_confirmation.h"
 #include "test_support.h"
@@ -298,6 +299,20 @@ class NetworkTest : public QObject {
         else
           QVERIFY2(probe.check(now, at.unanswered, at.drain) == at.step, qPrintable(QString::number(at.atMs)));
       }
+    }
+  }
+
+  // Through the loaded network module the port raises its own failures: a
+  // write to a port not open is refused, not taken as written.
+  void theModulesPortRaisesItsFailures() {
+    const std::unique_ptr<PortService> port(
+        newNetworkPort(parseNetworkAddress(QStringLiteral("tcp://127.0.0.1:1")).value(), nullptr, nullptr));
+    QCOMPARE(port->state(), PortState::Closed);
+    try {
+      port->writeText(QStringLiteral("x"));
+      QFAIL("a write to a closed port was taken");
+    } catch (const LinkError& error) {
+      QCOMPARE(error.fault(), LinkFault::NotOpen);
     }
   }
 
